@@ -1,0 +1,62 @@
+# USBORVA — the front door. `make demo` and `make test` do everything on a fresh machine.
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD     ?= build
+FUZZ_TIME ?= 30
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+CMAKE_CFG  = cmake -S . $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps demo test test-plain test-asan bench fuzz format format-check clean
+
+all: $(BUILD)/plain/.configured
+	cmake --build $(BUILD)/plain -j $(JOBS)
+
+deps:
+	@sh scripts/install-deps.sh
+
+$(BUILD)/plain/.configured: | deps
+	$(CMAKE_CFG) -B $(BUILD)/plain
+	@touch $@
+
+$(BUILD)/asan/.configured: | deps
+	$(CMAKE_CFG) -B $(BUILD)/asan -DUSBORVA_SANITIZE=ON
+	@touch $@
+
+demo: $(BUILD)/plain/.configured
+	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_tool
+	$(BUILD)/plain/tools/usborva/usborva demo
+
+test: test-plain test-asan
+
+test-plain: $(BUILD)/plain/.configured
+	cmake --build $(BUILD)/plain -j $(JOBS)
+	cd $(BUILD)/plain && ctest --output-on-failure -j $(JOBS)
+
+test-asan: $(BUILD)/asan/.configured
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+bench: | deps
+	$(CMAKE_CFG) -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DUSBORVA_TESTS=OFF -DUSBORVA_BENCH=ON
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	@for b in $(BUILD)/bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+fuzz: | deps
+	CXX=clang++ cmake -S . $(GENERATOR) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUSBORVA_FUZZ=ON
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	@for f in $(BUILD)/fuzz/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; name=$$(basename $$f); \
+	  mkdir -p $(BUILD)/fuzz/corpus/$$name; \
+	  seeds=fuzz/corpus/$${name#fuzz_}; [ -d "$$seeds" ] || seeds=; \
+	  echo "== $$name ($(FUZZ_TIME) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(BUILD)/fuzz/corpus/$$name $$seeds || exit 1; \
+	done
+
+format:
+	git ls-files '*.cc' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD)

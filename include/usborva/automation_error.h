@@ -1,0 +1,47 @@
+#ifndef USBORVA_AUTOMATION_ERROR_H_
+#define USBORVA_AUTOMATION_ERROR_H_
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace usborva {
+
+// Error numbers the control raises to its host, with the automation runtime's meaning.
+namespace error {
+inline constexpr int32_t kInvalidProcedureCall = 5;
+inline constexpr int32_t kOverflow = 6;
+inline constexpr int32_t kSubscriptOutOfRange = 9;
+inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kInvalidUseOfNull = 94;
+inline constexpr int32_t kInvalidPropertyValue = 380;
+inline constexpr int32_t kSetNotSupportedAtRunTime = 382;
+inline constexpr int32_t kSetNotPermitted = 387;
+// Raised by the settings store and the property-bag file when the file system refuses.
+inline constexpr int32_t kPathFileAccessError = 75;
+inline constexpr int32_t kFileNotFound = 53;
+}  // namespace error
+
+// An automation error as the host receives it: HRESULT 0x800A0000 plus the error number,
+// with the standard text for the number unless the raiser supplies its own description.
+class AutomationError : public std::exception {
+ public:
+  explicit AutomationError(int32_t number, std::string description = {});
+
+  int32_t number() const noexcept { return number_; }
+  uint32_t hresult() const noexcept { return 0x800A0000u + static_cast<uint32_t>(number_); }
+  const std::string& description() const noexcept { return description_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+  // The automation runtime's text for an error number ("Set not permitted" for 387);
+  // "Application-defined or object-defined error" for numbers it does not name.
+  static const char* StandardText(int32_t number) noexcept;
+
+ private:
+  int32_t number_;
+  std::string description_;
+};
+
+}  // namespace usborva
+
+#endif  // USBORVA_AUTOMATION_ERROR_H_

@@ -1,0 +1,65 @@
+#ifndef USBORVA_CONTAINER_H_
+#define USBORVA_CONTAINER_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "usborva/events.h"
+#include "usborva/variant.h"
+
+namespace usborva {
+
+// A timer of the host's user-interface thread. Ticks arrive through the host's own loop,
+// between the control's calls (or inside a modal loop), never re-entrantly from inside a
+// call, and never while the timer is disabled.
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void SetInterval(int32_t milliseconds) = 0;
+  virtual int32_t Interval() const = 0;
+};
+
+// What the control asks of the container that hosts it. All calls come on the one thread
+// that created the control. Any call may throw AutomationError; the control passes such
+// errors on to its own caller where its behaviour says so.
+class Container {
+ public:
+  virtual ~Container() = default;
+
+  // Ambient UserMode: true in a running host, false in a form designer.
+  virtual bool UserMode() = 0;
+  // The named property changed: the container marks its saved state dirty.
+  virtual void PropertyChanged(std::u16string_view name) = 0;
+  // Where events go. Must stay valid while the control lives.
+  virtual EventSink& Events() = 0;
+  // A new timer, disabled, whose ticks call on_tick through the host's loop.
+  virtual std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) = 0;
+  // Per-user settings: application, section and key address one text value.
+  virtual String GetSetting(const String& application, const String& section, const String& key,
+                            const String& default_value) = 0;
+  virtual void SaveSetting(const String& application, const String& section, const String& key,
+                           const String& value) = 0;
+  // A modal message box with an OK button only, no icon and no caption of the caller's:
+  // returns when the user closes it.
+  virtual void MessageBox(const String& text) = 0;
+};
+
+// The container's keyed store of saved properties.
+class PropertyBag {
+ public:
+  virtual ~PropertyBag() = default;
+  // The stored Variant for key, or default_value when the key is absent.
+  virtual Variant ReadProperty(const String& key, const Variant& default_value) = 0;
+  // Stores value under key, except that a value equal to default_value is not stored
+  // at all (ValueEquals decides).
+  virtual void WriteProperty(const String& key, const Variant& value,
+                             const Variant& default_value) = 0;
+};
+
+}  // namespace usborva
+
+#endif  // USBORVA_CONTAINER_H_

@@ -1,0 +1,189 @@
+#ifndef USBORVA_HID_SYSTEM_H_
+#define USBORVA_HID_SYSTEM_H_
+
+#include <cstdint>
+
+namespace usborva {
+
+// The platform operations the HID transport is written against, one per operation of the
+// Windows HID stack that the transport calls, in the Windows vocabulary the transport
+// logic relies on: Boolean results, last-error codes, report buffers whose byte 0 is the
+// report ID and whose length is the caps length.
+//
+// Handles are opaque values issued by the backend. 0 and -1 are never valid handles, so
+// closing a never-initialised record touches nothing (on Linux a raw descriptor 0 would
+// be the host's standard input). Backends never throw.
+using Handle = intptr_t;
+inline constexpr Handle kInvalidHandleValue = -1;
+
+// Last-error codes the transport tests.
+inline constexpr uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr uint32_t kErrorIoIncomplete = 996;
+inline constexpr uint32_t kErrorIoPending = 997;
+// Last-error codes backends report for other failures (realistic, never tested by logic).
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorInvalidHandle = 6;
+inline constexpr uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr uint32_t kErrorGenFailure = 31;
+inline constexpr uint32_t kErrorNotSupported = 50;
+inline constexpr uint32_t kErrorInvalidParameter = 87;
+inline constexpr uint32_t kErrorNoMoreItems = 259;
+inline constexpr uint32_t kErrorOperationAborted = 995;
+inline constexpr uint32_t kErrorDeviceNotConnected = 1167;
+
+// Flags and modes the transport passes.
+inline constexpr uint32_t kDigcfPresent = 0x02;
+inline constexpr uint32_t kDigcfDeviceInterface = 0x10;
+inline constexpr uint32_t kGenericRead = 0x80000000u;
+inline constexpr uint32_t kGenericWrite = 0x40000000u;
+inline constexpr uint32_t kFileShareRead = 1;
+inline constexpr uint32_t kFileShareWrite = 2;
+inline constexpr uint32_t kOpenExisting = 3;
+inline constexpr uint32_t kFileFlagOverlapped = 0x40000000u;
+inline constexpr uint32_t kHidpStatusSuccess = 0x00110000u;
+
+struct Guid {
+  uint32_t Data1 = 0;
+  uint16_t Data2 = 0;
+  uint16_t Data3 = 0;
+  uint8_t Data4[8] = {};
+  friend bool operator==(const Guid&, const Guid&) = default;
+};
+
+// SP_DEVICE_INTERFACE_DATA.
+struct DeviceInterfaceData {
+  uint32_t cbSize = 0;
+  Guid InterfaceClassGuid;
+  uint32_t Flags = 0;
+  uintptr_t Reserved = 0;
+};
+
+// SECURITY_ATTRIBUTES: the transport fills it before each open.
+struct SecurityAttributes {
+  uint32_t nLength = 0;
+  uintptr_t lpSecurityDescriptor = 0;
+  int32_t bInheritHandle = 0;  // non-zero: the handle is inherited by child processes
+};
+
+// HIDD_ATTRIBUTES.
+struct HidAttributes {
+  uint32_t Size = 0;
+  uint16_t VendorID = 0;
+  uint16_t ProductID = 0;
+  uint16_t VersionNumber = 0;
+};
+
+// HIDP_CAPS: the fields the transport reads, plus those a backend naturally fills.
+struct HidCaps {
+  uint16_t Usage = 0;
+  uint16_t UsagePage = 0;
+  int16_t InputReportByteLength = 0;
+  int16_t OutputReportByteLength = 0;
+  int16_t FeatureReportByteLength = 0;
+};
+
+// OVERLAPPED.
+struct Overlapped {
+  uintptr_t Internal = 0;
+  uintptr_t InternalHigh = 0;
+  uint32_t Offset = 0;
+  uint32_t OffsetHigh = 0;
+  Handle hEvent = 0;
+};
+
+class HidSystem {
+ public:
+  virtual ~HidSystem() = default;
+
+  // --- discovery (setupapi / hid.dll)
+  virtual void HidD_GetHidGuid(Guid* hid_guid) = 0;
+  // No enumerator, no window. kInvalidHandleValue on failure.
+  virtual Handle SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) = 0;
+  // No device-info data. False (last error kErrorNoMoreItems) ends the enumeration.
+  virtual bool SetupDiEnumDeviceInterfaces(Handle device_info_set, const Guid& interface_guid,
+                                           int32_t member_index, DeviceInterfaceData* data) = 0;
+  // With buffer null and size 0: false with last error kErrorInsufficientBuffer, and the
+  // required size. With a buffer: SP_DEVICE_INTERFACE_DETAIL_DATA_A (cbSize in the first
+  // four bytes, DevicePath from byte 4, zero-terminated). No device-info data.
+  virtual bool SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
+                                                const DeviceInterfaceData& data, uint8_t* buffer,
+                                                uint32_t buffer_size, uint32_t* required_size) = 0;
+  virtual bool SetupDiDestroyDeviceInfoList(Handle device_info_set) = 0;
+
+  // --- open, identity and caps
+  // No template. kInvalidHandleValue on failure (last error set).
+  virtual Handle CreateFileA(const char* path, uint32_t desired_access, uint32_t share_mode,
+                             const SecurityAttributes* security, uint32_t creation_disposition,
+                             uint32_t flags_and_attributes) = 0;
+  virtual bool HidD_GetAttributes(Handle device, HidAttributes* attributes) = 0;
+  virtual bool HidD_GetPreparsedData(Handle device, Handle* preparsed_data) = 0;
+  virtual bool HidD_FreePreparsedData(Handle preparsed_data) = 0;
+  // kHidpStatusSuccess on success.
+  virtual uint32_t HidP_GetCaps(Handle preparsed_data, HidCaps* caps) = 0;
+
+  // --- events and overlapped input
+  // No attributes, no name.
+  virtual Handle CreateEventA(bool manual_reset, bool initial_state) = 0;
+  virtual bool ResetEvent(Handle event) = 0;
+  // True: complete now. False with kErrorIoPending: outstanding; the backend keeps the
+  // buffer and writes the report into it when it arrives, as a driver does.
+  virtual bool ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read,
+                        uint32_t* bytes_read, Overlapped* overlapped) = 0;
+  // True: complete. False with kErrorIoIncomplete: still outstanding.
+  virtual bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
+                                   bool wait) = 0;
+  // When CancelIo returns, the backend no longer touches the buffer of a cancelled read.
+  virtual bool CancelIo(Handle device) = 0;
+  virtual bool CloseHandle(Handle object) = 0;
+
+  // --- feature reports and strings
+  // The Boolean byte of the Windows call: 1 success, 0 failure.
+  virtual uint8_t HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) = 0;
+  virtual uint8_t HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) = 0;
+  // UTF-16LE into buffer, NUL-terminated when shorter than the buffer.
+  virtual bool HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) = 0;
+  virtual bool HidD_GetProductString(Handle device, void* buffer, uint32_t length) = 0;
+  virtual bool HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
+                                     uint32_t length) = 0;
+
+  // --- configuration: the INI value reader, given a bare file name
+  // Copies at most size - 1 characters and a NUL into buffer; returns the count copied.
+  virtual uint32_t GetPrivateProfileStringA(const char* section, const char* key,
+                                            const char* default_value, char* buffer, uint32_t size,
+                                            const char* file_name) = 0;
+
+  // The last error of the most recent failed call on this thread.
+  virtual uint32_t GetLastError() = 0;
+};
+
+// The HidSystem of the calling thread. Each thread has its own; until one is installed the
+// build's native backend serves (or, where the build has none, a machine with no devices).
+HidSystem& ThreadHidSystem();
+// Installs system for the calling thread (nullptr restores the default); returns the
+// previous one. The caller keeps ownership and must keep it alive while it is installed.
+HidSystem* InstallThreadHidSystem(HidSystem* system);
+
+// Installs a system for the calling thread for the life of the guard, then puts back the
+// one installed before.
+class ScopedHidSystem {
+ public:
+  explicit ScopedHidSystem(HidSystem& system) : previous_(InstallThreadHidSystem(&system)) {}
+  ~ScopedHidSystem() { InstallThreadHidSystem(previous_); }
+  ScopedHidSystem(const ScopedHidSystem&) = delete;
+  ScopedHidSystem& operator=(const ScopedHidSystem&) = delete;
+
+ private:
+  HidSystem* previous_;
+};
+
+// Lets a platform library provide the native backend without the core knowing it. The
+// factory is called once per thread, on the thread's first use of ThreadHidSystem() with
+// nothing installed; the system it returns must live as long as that thread (a
+// thread_local serves). nullptr, or no factory at all, gives a machine with no devices.
+using HidSystemFactory = HidSystem* (*)();
+void SetNativeHidSystemFactory(HidSystemFactory factory);
+
+}  // namespace usborva
+
+#endif  // USBORVA_HID_SYSTEM_H_

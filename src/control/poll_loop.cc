@@ -1,0 +1,46 @@
+// The poll loop: every tick of tmrMain takes one small step and never waits for the
+// terminal: reconnect when no device is held, or advance the overlapped read and dispatch
+// a report that has arrived.
+#include "transport/transport.h"
+#include "usborva/convert.h"
+#include "usborva/usborva.h"
+
+namespace usborva {
+
+void USBORVA::PollTick() {
+  transport::DeviceRecord& record = transport::ThreadDeviceRecord();
+  if (!record.TransportStatus.empty()) return;  // idle on error until the port is reopened
+  tmrMain_->SetEnabled(false);                  // no tick re-enters while a handler runs
+  const uint64_t generation = lifecycle_generation_;
+  try {
+    if (record.DeviceHandle == kInvalidHandleValue) {
+      ReconnectDevice();
+    } else if (transport::ReadInputReport()) {
+      DispatchInputReport(record.InputReport);
+    }
+  } catch (...) {
+    // An exception from the host's own handler goes back to the host's loop, but the
+    // loop must not stop polling because of it.
+    if (lifecycle_generation_ == generation) tmrMain_->SetEnabled(true);
+    throw;
+  }
+  // A handler that opened, closed or ended the port during this tick has already left the
+  // timer as the port now needs it: re-arming it would reopen a terminal the host just
+  // closed. Otherwise polling goes on.
+  if (lifecycle_generation_ == generation) tmrMain_->SetEnabled(true);
+}
+
+void USBORVA::ReconnectDevice() {
+  transport::DeviceRecord& record = transport::ThreadDeviceRecord();
+  transport::OpenDevice();
+  if (record.DeviceHandle == kInvalidHandleValue) return;
+  const HidAttributes& attributes = record.DeviceAttributes;
+  if (transport::IsSupportedDevice(attributes.VendorID, attributes.ProductID)) {
+    state_.ReaderID = convert::FormatReaderID(static_cast<int16_t>(attributes.ProductID));
+    transport::SizeInputBuffer();
+  } else {
+    record.TransportStatus = "Incompatible device attached";
+  }
+}
+
+}  // namespace usborva

@@ -1,0 +1,106 @@
+// PortOpen: the one switch through which the host starts and stops all work with the
+// terminal. Opening reads the terminal's identity; closing keeps it.
+#include <array>
+
+#include "transport/transport.h"
+#include "usborva/convert.h"
+#include "usborva/hid_system.h"
+#include "usborva/usborva.h"
+
+namespace usborva {
+namespace {
+
+enum DeviceString { kSerialNumber, kProduct, kFirmware };
+constexpr uint32_t kFirmwareStringIndex = 4;
+constexpr uint32_t kStringBufferLength = 128;
+
+}  // namespace
+
+bool USBORVA::get_PortOpen() const { return state_.PortOpen; }
+
+void USBORVA::put_PortOpen(bool value) {
+  if (!container_.UserMode()) throw AutomationError(error::kSetNotPermitted);
+  // Past this point a failure ends the write silently: the host learns the outcome by
+  // reading PortOpen back.
+  try {
+    if (value) {
+      OpenPort();
+    } else {
+      ClosePort();
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+void USBORVA::OpenPort() {
+  ++lifecycle_generation_;
+  transport::DeviceRecord& record = transport::ThreadDeviceRecord();
+  const auto fail_closed = [this] {
+    state_.PortOpen = false;
+    tmrMain_->SetEnabled(false);
+    container_.PropertyChanged(u"PortOpen");
+  };
+  if (!transport::InitTransport()) return fail_closed();
+  transport::OpenDevice();
+  if (record.DeviceHandle == kInvalidHandleValue) return fail_closed();
+  const HidAttributes attributes = record.DeviceAttributes;
+  state_.ReaderID = convert::FormatReaderID(static_cast<int16_t>(attributes.ProductID));
+  if (!transport::IsSupportedDevice(attributes.VendorID, attributes.ProductID)) {
+    // The configuration changed between the two reads: give the device back rather than
+    // hold a handle nothing uses.
+    transport::CloseDevice();
+    container_.PropertyChanged(u"PortOpen");
+    return;
+  }
+  transport::SizeInputBuffer();
+  state_.PortOpen = true;
+  tmrMain_->SetEnabled(true);
+  ReadDeviceString(kSerialNumber, state_.DeviceSerialNum);
+  ReadDeviceString(kProduct, state_.UsbProduct);
+  ReadDeviceString(kFirmware, state_.Firmware);
+  QueryBitmapCRC();
+  QueryKeySerialNumbers();
+  QueryDeviceConfig();
+  QueryLabels();
+  container_.PropertyChanged(u"PortOpen");
+}
+
+// One HID string descriptor into field, as UTF-16LE cut at its first NUL. A string that
+// fills the whole buffer has no NUL; it is kept whole (64 characters) and the open goes on.
+void USBORVA::ReadDeviceString(int which, String& field) {
+  std::array<uint8_t, kStringBufferLength + 1> buffer{};
+  HidSystem& hid = ThreadHidSystem();
+  const Handle device = transport::ThreadDeviceRecord().DeviceHandle;
+  bool ok = false;
+  switch (which) {
+    case kSerialNumber:
+      ok = hid.HidD_GetSerialNumberString(device, buffer.data(), kStringBufferLength);
+      break;
+    case kProduct:
+      ok = hid.HidD_GetProductString(device, buffer.data(), kStringBufferLength);
+      break;
+    default:
+      ok = hid.HidD_GetIndexedString(device, kFirmwareStringIndex, buffer.data(),
+                                     kStringBufferLength);
+      break;
+  }
+  if (!ok) return;
+  String text;
+  for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(buffer[i] | (buffer[i + 1] << 8));
+    if (unit == u'\0') break;
+    text.push_back(unit);
+  }
+  field = std::move(text);
+}
+
+void USBORVA::ClosePort() {
+  ++lifecycle_generation_;
+  tmrMain_->SetEnabled(false);
+  state_.PortOpen = false;
+  transport::CloseDevice();
+  transport::CloseReadEvent();
+  container_.PropertyChanged(u"PortOpen");
+}
+
+}  // namespace usborva

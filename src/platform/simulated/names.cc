@@ -1,0 +1,51 @@
+#include <array>
+
+#include "usborva/simulated_hid_system.h"
+
+namespace usborva::sim {
+namespace {
+
+constexpr std::array<std::string_view, kFaultCount> kFaultNames = {
+    "class-devs", "create-event",   "reset-event", "detail-size", "read-write-access", "open",
+    "attributes", "preparsed-data", "caps",        "get-feature", "set-feature",       "read-file",
+};
+
+constexpr std::array<std::string_view, kOpCount> kOpNames = {
+    "HidD_GetHidGuid",
+    "SetupDiGetClassDevsA",
+    "SetupDiEnumDeviceInterfaces",
+    "SetupDiGetDeviceInterfaceDetailA",
+    "SetupDiDestroyDeviceInfoList",
+    "CreateFileA",
+    "HidD_GetAttributes",
+    "HidD_GetPreparsedData",
+    "HidD_FreePreparsedData",
+    "HidP_GetCaps",
+    "CreateEventA",
+    "ResetEvent",
+    "ReadFile",
+    "GetOverlappedResult",
+    "CancelIo",
+    "CloseHandle",
+    "HidD_GetFeature",
+    "HidD_SetFeature",
+    "HidD_GetSerialNumberString",
+    "HidD_GetProductString",
+    "HidD_GetIndexedString",
+    "GetPrivateProfileStringA",
+};
+
+}  // namespace
+
+std::string_view FaultName(Fault fault) { return kFaultNames.at(static_cast<size_t>(fault)); }
+
+std::optional<Fault> FaultFromName(std::string_view name) {
+  for (size_t i = 0; i < kFaultNames.size(); ++i) {
+    if (kFaultNames[i] == name) return static_cast<Fault>(i);
+  }
+  return std::nullopt;
+}
+
+std::string_view OpName(Op op) { return kOpNames.at(static_cast<size_t>(op)); }
+
+}  // namespace usborva::sim

@@ -1,0 +1,61 @@
+#include <array>
+#include <optional>
+
+#include "transport/transport.h"
+#include "usborva/automation_error.h"
+#include "usborva/variant.h"
+
+namespace usborva::transport {
+namespace {
+
+constexpr uint32_t kProfileBufferSize = 2048;
+
+// A configuration Boolean: "TRUE" / "FALSE" in any case, or a number (0 is false), read by
+// the automation rules. nullopt for anything else.
+std::optional<bool> ConfigBoolean(const std::string& section, const std::string& key) {
+  std::string value = ReadConfigValue(section, key, "FALSE", kConfigFileName);
+  String text;
+  text.reserve(value.size());
+  for (char c : value) text.push_back(static_cast<unsigned char>(c));
+  try {
+    return ToBoolean(Variant::FromString(std::move(text)));
+  } catch (const AutomationError&) {
+    return std::nullopt;
+  }
+}
+
+std::string ProductSection(uint16_t product_id) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  do {
+    hex.insert(hex.begin(), kDigits[product_id & 0xF]);
+    product_id >>= 4;
+  } while (product_id != 0);
+  return "PID_" + hex;
+}
+
+}  // namespace
+
+bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id) {
+  if (vendor_id != kTerminalVendorId) return false;
+  // A value that is no Boolean refuses the device: a broken file never lets one through.
+  std::optional<bool> use_config_file = ConfigBoolean("Settings", "UseConfigFile");
+  if (!use_config_file) return false;
+  if (*use_config_file) return ConfigBoolean(ProductSection(product_id), "Active").value_or(false);
+  for (uint16_t built_in : kBuiltInProductIds) {
+    if (product_id == built_in) return true;
+  }
+  return false;
+}
+
+std::string ReadConfigValue(const std::string& section, const std::string& key,
+                            const std::string& default_value, const std::string& file_name) {
+  std::string buffer(kProfileBufferSize, ' ');
+  uint32_t copied = ThreadHidSystem().GetPrivateProfileStringA(
+      section.c_str(), key.c_str(), default_value.c_str(), buffer.data(), kProfileBufferSize,
+      file_name.c_str());
+  buffer.resize(std::min(copied, kProfileBufferSize - 1));
+  return buffer;
+}
+
+}  // namespace usborva::transport

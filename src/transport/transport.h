@@ -1,0 +1,33 @@
+#ifndef USBORVA_TRANSPORT_TRANSPORT_H_
+#define USBORVA_TRANSPORT_TRANSPORT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "transport/device_record.h"
+
+namespace usborva::transport {
+
+inline constexpr uint16_t kTerminalVendorId = 0x2A5C;
+inline constexpr uint16_t kBuiltInProductIds[] = {0x4C21, 0x4C2B};
+inline constexpr const char kConfigFileName[] = "QXORVA.cfg";
+
+// Discovery, matching, open and close. All act on ThreadDeviceRecord() through
+// ThreadHidSystem(); none throws.
+void OpenDevice();
+bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id);
+void CloseDevice();
+
+// The input report reader.
+bool InitTransport();
+void SizeInputBuffer();
+bool ReadInputReport();
+void CloseReadEvent();
+
+// The value of key in section of the INI file, or default_value.
+std::string ReadConfigValue(const std::string& section, const std::string& key,
+                            const std::string& default_value, const std::string& file_name);
+
+}  // namespace usborva::transport
+
+#endif  // USBORVA_TRANSPORT_TRANSPORT_H_

@@ -1,0 +1,102 @@
+#include "usborva_test/recording_container.h"
+
+#include <algorithm>
+
+#include "usborva/automation_error.h"
+#include "usborva/variant.h"
+
+namespace usborva::test {
+
+ManualTimer::~ManualTimer() {
+  if (owner_ != nullptr) owner_->Forget(this);
+}
+
+bool ManualTimer::Tick() {
+  if (!enabled_) return false;
+  on_tick_();
+  return true;
+}
+
+bool RecordingContainer::UserMode() {
+  if (fail_user_mode) throw AutomationError(error::kInvalidProcedureCall);
+  return user_mode;
+}
+
+void RecordingContainer::PropertyChanged(std::u16string_view name) {
+  notifications.push_back(Utf8(String(name)));
+  if (fail_property_changed) throw AutomationError(error::kInvalidProcedureCall);
+}
+
+std::unique_ptr<Timer> RecordingContainer::CreateTimer(std::function<void()> on_tick) {
+  auto timer = std::make_unique<ManualTimer>(this, std::move(on_tick));
+  timers_.push_back(timer.get());
+  return timer;
+}
+
+String RecordingContainer::GetSetting(const String& application, const String& section,
+                                      const String& key, const String& default_value) {
+  if (fail_settings) throw AutomationError(error::kPathFileAccessError);
+  auto it = settings.find({application, section, key});
+  return it == settings.end() ? default_value : it->second;
+}
+
+void RecordingContainer::SaveSetting(const String& application, const String& section,
+                                     const String& key, const String& value) {
+  if (fail_settings) throw AutomationError(error::kPathFileAccessError);
+  settings[{application, section, key}] = value;
+}
+
+void RecordingContainer::CardDataChanged() { Record("CardDataChanged()"); }
+void RecordingContainer::CardDataError() { Record("CardDataError()"); }
+
+void RecordingContainer::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
+                                             uint8_t& DeviceStatus) {
+  Record("DeviceStatusChanged(" + std::to_string(DeviceState) + "," +
+         std::to_string(SessionStatus) + "," + std::to_string(DeviceStatus) + ")");
+}
+
+void RecordingContainer::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus,
+                                           uint8_t& CardType) {
+  Record("CardStatusChanged(" + std::to_string(OpStatus) + "," + std::to_string(CardStatus) + "," +
+         std::to_string(CardType) + ")");
+}
+
+void RecordingContainer::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
+  Record("PINResponse(" + std::to_string(OpStatus) + "," + Utf8(KSN) + "," + Utf8(EPB) + ")");
+}
+
+void RecordingContainer::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
+  Record("SelectResponse(" + std::to_string(OpStatus) + "," + std::to_string(KeyPressed) + ")");
+}
+
+void RecordingContainer::DisplayDone(uint8_t& DisplayStatus) {
+  Record("DisplayDone(" + std::to_string(DisplayStatus) + ")");
+}
+
+int RecordingContainer::Tick() {
+  int ticked = 0;
+  // A handler may create controls (and so timers) while we iterate: copy first.
+  const std::vector<ManualTimer*> timers = timers_;
+  for (ManualTimer* timer : timers) {
+    if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
+    ticked += timer->Tick() ? 1 : 0;
+  }
+  return ticked;
+}
+
+size_t RecordingContainer::Count(const std::string& notification) const {
+  return std::count(notifications.begin(), notifications.end(), notification);
+}
+
+void RecordingContainer::Record(std::string text) {
+  events.push_back(text);
+  if (on_event) on_event(text);
+}
+
+void RecordingContainer::Forget(ManualTimer* timer) {
+  timers_.erase(std::remove(timers_.begin(), timers_.end(), timer), timers_.end());
+}
+
+std::string Utf8(const String& text) { return StringToUtf8(text); }
+
+}  // namespace usborva::test

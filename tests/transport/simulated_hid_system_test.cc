@@ -1,0 +1,182 @@
+#include "usborva/simulated_hid_system.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "transport_fixture.h"
+
+namespace usborva::transport {
+namespace {
+
+class SimulatedTerminalTest : public TransportTest {
+ protected:
+  void SetUp() override {
+    id_ = sim_.AddInterface();
+    ASSERT_TRUE(Open());
+  }
+  // The terminal's answer to Set then Get of report_id (item for 0x0E).
+  std::vector<uint8_t> Ask(uint8_t report_id, uint8_t item = 0) {
+    std::vector<uint8_t> report(sim::kDefaultFeatureReportLength, 0);
+    report[0] = report_id;
+    report[1] = item;
+    if (report_id == sim::kFeatureInfo) {
+      EXPECT_EQ(sim_.HidD_SetFeature(record().DeviceHandle, report.data(), report.size()), 1);
+    }
+    std::fill(report.begin() + 1, report.end(), 0);
+    if (sim_.HidD_GetFeature(record().DeviceHandle, report.data(), report.size()) != 1) return {};
+    return report;
+  }
+  std::u16string String(bool (SimulatedHidSystem::*call)(Handle, void*, uint32_t)) {
+    std::array<uint8_t, 130> buffer;
+    buffer.fill(0xAA);
+    if (!(sim_.*call)(record().DeviceHandle, buffer.data(), 128)) return u"<failed>";
+    EXPECT_EQ(buffer[128], 0xAA);  // never past the length given
+    std::u16string text;
+    for (size_t i = 0; i + 1 < 128; i += 2) {
+      char16_t c = static_cast<char16_t>(buffer[i] | buffer[i + 1] << 8);
+      if (c == 0) return text;
+      text.push_back(c);
+    }
+    return text + u"<no NUL>";
+  }
+  SimulatedHidSystem::InterfaceId id_ = 0;
+};
+
+TEST_F(SimulatedTerminalTest, AnswersTheItemChosenByTheLastSet) {
+  std::vector<uint8_t> crc = Ask(sim::kFeatureInfo, sim::kInfoBitmapCRC);
+  ASSERT_GE(crc.size(), 8u);
+  EXPECT_EQ(std::vector<uint8_t>(crc.begin(), crc.begin() + 8),
+            (std::vector<uint8_t>{0x0E, 0x10, 0x00, 0x04, 0x12, 0x34, 0x56, 0x78}));
+  std::vector<uint8_t> label = Ask(sim::kFeatureInfo, sim::kInfoPINLabel);
+  EXPECT_EQ(label[3], 5);  // "PIN:" and its zero byte
+  EXPECT_EQ(std::string(label.begin() + 4, label.begin() + 8), "PIN:");
+  EXPECT_EQ(Ask(sim::kFeatureInfo, 0x55)[3], 0);  // unknown item: no data
+  std::vector<uint8_t> config = Ask(sim::kFeatureConfig);
+  EXPECT_EQ(std::vector<uint8_t>(config.begin(), config.begin() + 9),
+            (std::vector<uint8_t>{0x09, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_TRUE(Ask(0x42).empty());  // no such report
+  sim_.Terminal(id_).fixed_reports[0x42] = {0x42, 0xFF};
+  EXPECT_EQ(Ask(0x42)[1], 0xFF);
+  // Everything exchanged is in the log, in order.
+  ASSERT_EQ(sim_.FeatureLog().size(), 9u);
+  EXPECT_FALSE(sim_.FeatureLog()[0].get);
+  EXPECT_EQ(sim_.FeatureLog()[0].sent[1], sim::kInfoBitmapCRC);
+  EXPECT_TRUE(sim_.FeatureLog()[1].get);
+  EXPECT_EQ(sim_.FeatureLog()[1].answer, crc);
+  EXPECT_FALSE(sim_.FeatureLog()[7].ok);
+}
+
+TEST_F(SimulatedTerminalTest, StringsAreCutToTheBufferAndTerminatedOnlyWhenShorter) {
+  using S = SimulatedHidSystem;
+  EXPECT_EQ(String(&S::HidD_GetSerialNumberString), u"SIM00001");
+  sim_.Interface(id_).product_string = std::u16string(63, u'p');
+  EXPECT_EQ(String(&S::HidD_GetProductString), std::u16string(63, u'p'));
+  sim_.Interface(id_).product_string = std::u16string(70, u'q');
+  EXPECT_EQ(String(&S::HidD_GetProductString), std::u16string(64, u'q') + u"<no NUL>");
+  sim_.Interface(id_).serial_number.reset();
+  EXPECT_EQ(String(&S::HidD_GetSerialNumberString), u"<failed>");
+  uint8_t buffer[128] = {};
+  EXPECT_TRUE(sim_.HidD_GetIndexedString(record().DeviceHandle, 4, buffer, sizeof buffer));
+  EXPECT_FALSE(sim_.HidD_GetIndexedString(record().DeviceHandle, 5, buffer, sizeof buffer));
+}
+
+TEST_F(SimulatedTerminalTest, QueueKeepsTheNewestReportsAndCountsDrops) {
+  for (uint8_t i = 0; i < sim::kInputQueueDepth + 3; ++i) {
+    sim_.QueueInputReport(id_, sim::DisplayDone(i));
+  }
+  EXPECT_EQ(sim_.QueuedInputReports(id_), sim::kInputQueueDepth);
+  EXPECT_EQ(sim_.DroppedInputReports(id_), 3u);
+  ASSERT_TRUE(ReadInputReport());
+  EXPECT_EQ(record().InputReport[1], 3);
+}
+
+TEST_F(SimulatedTerminalTest, UnpluggedHandlesGoDeadAndStayDeadAfterReplug) {
+  Handle old = record().DeviceHandle;
+  sim_.Unplug(id_);
+  sim_.Replug(id_);
+  uint8_t report[sim::kDefaultFeatureReportLength] = {sim::kFeatureConfig};
+  EXPECT_EQ(sim_.HidD_GetFeature(old, report, sizeof report), 0);
+  EXPECT_EQ(sim_.GetLastError(), kErrorDeviceNotConnected);
+  EXPECT_EQ(sim_.OpenDeviceHandles(id_), 1u);  // still to be closed
+  EXPECT_TRUE(sim_.CloseHandle(old));
+}
+
+TEST_F(SimulatedTerminalTest, ScheduledFailureHitsExactlyTheKthCall) {
+  const uint64_t k = sim_.CallCount() + 2;
+  sim_.FailCall(k);
+  uint8_t report[sim::kDefaultFeatureReportLength] = {sim::kFeatureConfig};
+  Handle device = record().DeviceHandle;
+  EXPECT_EQ(sim_.HidD_GetFeature(device, report, sizeof report), 1);
+  EXPECT_EQ(sim_.HidD_GetFeature(device, report, sizeof report), 0);
+  EXPECT_EQ(sim_.GetLastError(), kErrorGenFailure);
+  EXPECT_EQ(sim_.HidD_GetFeature(device, report, sizeof report), 1);
+  EXPECT_EQ(sim_.CallCount(sim::Op::kGetFeature), 3u);
+  // A failed release still releases.
+  sim_.FailCall(sim_.CallCount() + 1);
+  EXPECT_FALSE(sim_.CloseHandle(device));
+  EXPECT_EQ(sim_.OpenHandles(HandleKind::kDevice), 0u);
+}
+
+TEST_F(SimulatedTerminalTest, SetHookLetsTheTerminalAnswerACommand) {
+  sim_.SetSetFeatureHook([this](SimulatedHidSystem::InterfaceId id, std::span<const uint8_t> r) {
+    if (r[0] == 0x30) sim_.QueueInputReport(id, sim::SelectResponse(0, r[1]));
+  });
+  uint8_t command[sim::kDefaultFeatureReportLength] = {0x30, 0x02};
+  EXPECT_EQ(sim_.HidD_SetFeature(record().DeviceHandle, command, sizeof command), 1);
+  ASSERT_TRUE(ReadInputReport());
+  EXPECT_EQ(record().InputReport[2], 0x02);
+}
+
+TEST(SimulatedReportsTest, BuildersPlaceFieldsWhereTheTerminalDoes) {
+  const std::vector<uint8_t> ksn = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  const std::vector<uint8_t> epb = {11, 12, 13, 14, 15, 16, 17, 18};
+  sim::Report end = sim::CardDataEnd(0, ksn, sim::SigilStatusBytes(1000));
+  EXPECT_EQ(end.size(), static_cast<size_t>(sim::kDefaultInputReportLength));
+  EXPECT_EQ(std::vector<uint8_t>(end.begin(), end.begin() + 18),
+            (std::vector<uint8_t>{0x23, 99, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0x10, 0}));
+  sim::Report track = sim::CardDataItem(sim::kCardItemTrack2, ";123=4?", 16);
+  EXPECT_EQ(track, (sim::Report{0x23, 2, 0, 7, ';', '1', '2', '3', '=', '4', '?', 0, 0, 0, 0, 0}));
+  sim::Report pin = sim::PINResponse(1, ksn, epb, 20);
+  EXPECT_EQ(pin[1], 1);
+  EXPECT_EQ(pin[11], 10);
+  EXPECT_EQ(pin[19], 18);
+  EXPECT_EQ(sim::CardStatus(1, 2, 3, 3), (sim::Report{0x22, 1, 2}));  // cut to the length
+  EXPECT_EQ(sim::SigilStatusBytes(7), (std::array<uint8_t, 4>{0, 0, 0, 7}));
+  EXPECT_EQ(sim::SigilStatusBytes(12345678), (std::array<uint8_t, 4>{0x12, 0x34, 0x56, 0x78}));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The point of writing reports the way a driver does: a buffer given up under a pending
+// read is caught when the report arrives.
+TEST(SimulatedDriverDeathTest, ReportIntoABufferFreedUnderAPendingReadIsCaught) {
+  EXPECT_DEATH(
+      {
+        SimulatedHidSystem machine;
+        auto id = machine.AddInterface();
+        Handle device =
+            machine.CreateFileA("\\\\?\\HID#VID_2A5C&PID_4C21#SIM0", kGenericRead | kGenericWrite,
+                                3, nullptr, kOpenExisting, kFileFlagOverlapped);
+        auto* buffer = new std::vector<uint8_t>(sim::kDefaultInputReportLength);
+        Overlapped overlapped;
+        machine.ReadFile(device, buffer->data(), buffer->size(), nullptr, &overlapped);
+        delete buffer;
+        machine.QueueInputReport(id, sim::DisplayDone(1));
+      },
+      "use-after-free");
+}
+#endif
+
+TEST(SimulatedReportsTest, FaultNamesRoundTrip) {
+  for (int i = 0; i < sim::kFaultCount; ++i) {
+    auto fault = static_cast<sim::Fault>(i);
+    EXPECT_EQ(sim::FaultFromName(sim::FaultName(fault)), fault);
+  }
+  EXPECT_FALSE(sim::FaultFromName("no-such-fault"));
+  EXPECT_EQ(sim::OpName(sim::Op::kGetPrivateProfileString), "GetPrivateProfileStringA");
+}
+
+}  // namespace
+}  // namespace usborva::transport
