@@ -33,15 +33,6 @@ TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {
   EXPECT_EQ(&ThreadHidSystem(), before);
 }
 
-TEST(HidSystemTest, TheRecordIsPerThread) {
-  ThreadDeviceRecord().TransportStatus = "here";
-  std::string there;
-  std::thread([&] { there = ThreadDeviceRecord().TransportStatus; }).join();
-  EXPECT_EQ(there, "");
-  EXPECT_EQ(ThreadDeviceRecord().DeviceHandle, 0);  // zeroed, not -1
-  ThreadDeviceRecord() = DeviceRecord{};
-}
-
 HidSystem* FactoryMachine() {
   thread_local SimulatedHidSystem machine;
   return &machine;

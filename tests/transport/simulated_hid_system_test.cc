@@ -169,14 +169,5 @@ TEST(SimulatedDriverDeathTest, ReportIntoABufferFreedUnderAPendingReadIsCaught) 
 }
 #endif
 
-TEST(SimulatedReportsTest, FaultNamesRoundTrip) {
-  for (int i = 0; i < sim::kFaultCount; ++i) {
-    auto fault = static_cast<sim::Fault>(i);
-    EXPECT_EQ(sim::FaultFromName(sim::FaultName(fault)), fault);
-  }
-  EXPECT_FALSE(sim::FaultFromName("no-such-fault"));
-  EXPECT_EQ(sim::OpName(sim::Op::kGetPrivateProfileString), "GetPrivateProfileStringA");
-}
-
 }  // namespace
 }  // namespace usborva::transport

@@ -1,0 +1,97 @@
+#ifndef USBORVA_HOST_H_
+#define USBORVA_HOST_H_
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "usborva/console_message_box.h"
+#include "usborva/container.h"
+#include "usborva/event_loop.h"
+#include "usborva/events.h"
+#include "usborva/settings_store.h"
+
+namespace usborva {
+
+namespace host {
+class EventForwarder;
+}
+
+struct HostOptions {
+  // False makes a design-time host (a form designer), where the control refuses port and
+  // read-only puts with error 387.
+  bool user_mode = true;
+  // Where the control's events go; not owned. Null drops them.
+  EventSink* events = nullptr;
+  // The settings store's root; empty for the user's ${XDG_CONFIG_HOME:-$HOME/.config}.
+  std::string settings_root;
+  // Where message boxes print; null for standard output.
+  std::ostream* message_out = nullptr;
+  // Message boxes wait for Enter (only when standard input is a terminal).
+  bool interactive = false;
+};
+
+// A container for the control in an ordinary program: timers on an EventLoop of the
+// program's thread, settings in the user's settings files, message boxes on the console,
+// events to the program's sink. PropertyChanged marks the host dirty, as a form is marked
+// unsaved, and the program may watch the names as they come.
+class Host final : public Container {
+ public:
+  // loop must outlive the host and every timer it creates.
+  explicit Host(EventLoop& loop, HostOptions options = {});
+  ~Host() override;
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  bool UserMode() override { return user_mode_; }
+  void PropertyChanged(std::u16string_view name) override;
+  // A sink that stays valid for the host's life and passes each event on to the sink set
+  // now, so the program may change sinks while a control holds this one.
+  EventSink& Events() override;
+  std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override;
+  String GetSetting(const String& application, const String& section, const String& key,
+                    const String& default_value) override;
+  void SaveSetting(const String& application, const String& section, const String& key,
+                   const String& value) override;
+  void MessageBox(const String& text) override;
+
+  void set_user_mode(bool user_mode) { user_mode_ = user_mode; }
+  // Null drops events.
+  void set_event_sink(EventSink* sink);
+  // Called with each name PropertyChanged receives, after the host has recorded it.
+  void set_property_changed_observer(std::function<void(std::u16string_view)> observer) {
+    observer_ = std::move(observer);
+  }
+
+  // Whether a property changed since construction or the last MarkClean.
+  bool dirty() const { return dirty_; }
+  // The names that changed since then, each once.
+  const std::set<String>& changed_properties() const { return changed_; }
+  // Every PropertyChanged call since construction.
+  uint64_t property_change_count() const { return change_count_; }
+  // After the program has saved the control's state.
+  void MarkClean();
+
+  EventLoop& loop() { return loop_; }
+  SettingsStore& settings() { return settings_; }
+  ConsoleMessageBox& message_box() { return message_box_; }
+
+ private:
+  EventLoop& loop_;
+  bool user_mode_;
+  std::unique_ptr<host::EventForwarder> events_;
+  SettingsStore settings_;
+  ConsoleMessageBox message_box_;
+  std::function<void(std::u16string_view)> observer_;
+  bool dirty_ = false;
+  std::set<String> changed_;
+  uint64_t change_count_ = 0;
+};
+
+}  // namespace usborva
+
+#endif  // USBORVA_HOST_H_

@@ -1,0 +1,35 @@
+#ifndef USBORVA_MANUAL_LOOP_CLOCK_H_
+#define USBORVA_MANUAL_LOOP_CLOCK_H_
+
+#include <cstdint>
+
+#include "usborva/loop_clock.h"
+
+namespace usborva {
+
+// A clock that only moves when told to: a sleep jumps straight to its deadline. Lets tests
+// and scripted runs drive an EventLoop through hours of timer ticks in no real time. For one
+// thread only.
+class ManualLoopClock final : public LoopClock {
+ public:
+  ManualLoopClock() = default;
+  explicit ManualLoopClock(TimePoint start) : now_(start) {}
+
+  TimePoint Now() override { return now_; }
+  void SleepUntil(TimePoint deadline) override;
+  void Interrupt() override {}
+
+  // Moves the time forward (a tick handler can use this to stand for slow work).
+  void Advance(Duration by) { now_ += by; }
+  // How many times the loop went to sleep: one per wake-up, never a spin.
+  uint64_t sleep_count() const { return sleep_count_; }
+
+ private:
+  // Far enough from the epoch that subtracting an interval never underflows.
+  TimePoint now_ = TimePoint() + std::chrono::hours(24);
+  uint64_t sleep_count_ = 0;
+};
+
+}  // namespace usborva
+
+#endif  // USBORVA_MANUAL_LOOP_CLOCK_H_

@@ -1,0 +1,144 @@
+#include "host/file_system.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "usborva/automation_error.h"
+
+namespace usborva::host {
+namespace {
+
+int RetryOnInterrupt(const auto& call) {
+  int result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+// Closes fd, reporting a failed close (which can carry a delayed write error) as errno.
+bool CloseChecked(int fd) { return close(fd) == 0 || errno == EINTR; }
+
+void WriteAll(int fd, std::string_view contents, const std::string& path) {
+  while (!contents.empty()) {
+    const ssize_t written = write(fd, contents.data(), contents.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError("cannot write", path, errno);
+    }
+    contents.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd =
+      RetryOnInterrupt([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) ThrowFileError("cannot open folder", folder, errno);
+  // Some file systems refuse fsync on a folder (EINVAL); the rename itself has happened.
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  const int sync_errno = errno;
+  close(fd);
+  if (!synced) ThrowFileError("cannot flush folder", folder, sync_errno);
+}
+
+}  // namespace
+
+void ThrowFileError(std::string_view action, const std::string& path, int errno_value) {
+  std::string description(action);
+  description += ' ';
+  description += path;
+  description += ": ";
+  description += std::strerror(errno_value);
+  throw AutomationError(error::kPathFileAccessError, std::move(description));
+}
+
+std::string ParentFolder(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::optional<std::string> ReadFileIfExists(const std::string& path) {
+  const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    ThrowFileError("cannot open", path, errno);
+  }
+  std::string contents;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int read_errno = errno;
+      close(fd);
+      ThrowFileError("cannot read", path, read_errno);
+    }
+    contents.append(buffer, static_cast<size_t>(got));
+  }
+  close(fd);
+  return contents;
+}
+
+void MakeDirectories(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode)) ThrowFileError("cannot use folder", path, ENOTDIR);
+    return;
+  }
+  const std::string parent = ParentFolder(path);
+  if (parent != path && parent != "." && parent != "/") MakeDirectories(parent);
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    ThrowFileError("cannot create folder", path, errno);
+  }
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view contents) {
+  const std::string folder = ParentFolder(path);
+  std::string temp = path + ".XXXXXX";
+  // mkstemp creates the file with mode 0600 and O_EXCL, so a stale or hostile file of the
+  // same name is never reused.
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) ThrowFileError("cannot create a temporary file beside", path, errno);
+  try {
+    WriteAll(fd, contents, temp);
+    if (fsync(fd) != 0) ThrowFileError("cannot flush", temp, errno);
+  } catch (...) {
+    close(fd);
+    unlink(temp.c_str());
+    throw;
+  }
+  if (!CloseChecked(fd)) {
+    const int close_errno = errno;
+    unlink(temp.c_str());
+    ThrowFileError("cannot write", temp, close_errno);
+  }
+  if (rename(temp.c_str(), path.c_str()) != 0) {
+    const int rename_errno = errno;
+    unlink(temp.c_str());
+    ThrowFileError("cannot replace", path, rename_errno);
+  }
+  SyncFolder(folder);
+}
+
+FileLock::FileLock(const std::string& path) {
+  fd_ = RetryOnInterrupt(
+      [&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); });
+  if (fd_ < 0) ThrowFileError("cannot open lock file", path, errno);
+  if (RetryOnInterrupt([&] { return flock(fd_, LOCK_EX); }) != 0) {
+    const int lock_errno = errno;
+    close(fd_);
+    ThrowFileError("cannot lock", path, lock_errno);
+  }
+}
+
+FileLock::~FileLock() { close(fd_); }
+
+}  // namespace usborva::host
