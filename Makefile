@@ -5,7 +5,7 @@ FUZZ_TIME ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CMAKE_CFG  = cmake -S . $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps demo test test-plain test-asan bench fuzz format format-check clean
+.PHONY: all deps demo test test-plain test-asan bench bench-all fuzz format format-check clean
 
 all: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS)
@@ -25,7 +25,8 @@ demo: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_tool
 	$(BUILD)/plain/tools/usborva/usborva demo
 
-test: test-plain test-asan
+# Plain tests, the same under ASan+UBSan, then every fuzz target for a few seconds.
+test: test-plain test-asan fuzz-smoke
 
 test-plain: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS)
@@ -36,10 +37,19 @@ test-asan: $(BUILD)/asan/.configured
 	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-bench: | deps
-	$(CMAKE_CFG) -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DUSBORVA_TESTS=OFF -DUSBORVA_BENCH=ON
+# The performance report: one table, measured in one run (docs/performance.md).
+bench: $(BUILD)/bench/.configured
+	cmake --build $(BUILD)/bench -j $(JOBS) --target bench_report
+	$(BUILD)/bench/bench/bench_report
+
+# Every benchmark program, each with Google Benchmark's own output.
+bench-all: $(BUILD)/bench/.configured
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	@for b in $(BUILD)/bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+$(BUILD)/bench/.configured: | deps
+	$(CMAKE_CFG) -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DUSBORVA_TESTS=OFF -DUSBORVA_BENCH=ON
+	@touch $@
 
 fuzz: | deps
 	CXX=clang++ cmake -S . $(GENERATOR) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUSBORVA_FUZZ=ON
@@ -60,3 +70,10 @@ format-check:
 
 clean:
 	rm -rf $(BUILD)
+
+# --- fuzz smoke (CI): every fuzz target for FUZZ_SMOKE_TIME seconds on fuzz/corpus/<name>/,
+# built in $(BUILD)/fuzz like `make fuzz`. See scripts/fuzz-smoke.sh.
+FUZZ_SMOKE_TIME ?= 4
+.PHONY: fuzz-smoke
+fuzz-smoke: | deps
+	BUILD=$(BUILD) JOBS=$(JOBS) FUZZ_SMOKE_TIME=$(FUZZ_SMOKE_TIME) sh scripts/fuzz-smoke.sh

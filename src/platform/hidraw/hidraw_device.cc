@@ -1,0 +1,325 @@
+#include "platform/hidraw/hidraw_device.h"
+
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/hidraw/string_buffer.h"
+#include "platform/hidraw/usbfs.h"
+
+namespace usborva::hidraw {
+namespace {
+
+// The length field of a hidraw ioctl number has 14 bits.
+constexpr uint32_t kMaxIoctlLength = (1u << 14) - 1;
+constexpr size_t kStringIoctlLength = 256;
+
+int OpenFlags(Access access) {
+  switch (access) {
+    case Access::kQuery:
+      return O_PATH | O_CLOEXEC;
+    case Access::kRead:
+      return O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    case Access::kWrite:
+      return O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    case Access::kReadWrite:
+      break;
+  }
+  return O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+}
+
+template <typename Call>
+int RetryOnSignal(Call call) {
+  int result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+std::optional<std::u16string> NonEmptyUtf16(const std::optional<std::string>& text) {
+  if (!text || text->empty()) return std::nullopt;
+  return Utf8ToUtf16(*text);
+}
+
+}  // namespace
+
+uint32_t WinErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return kErrorFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return kErrorAccessDenied;
+    case EBADF:
+      return kErrorInvalidHandle;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case EINVAL:
+    case EFAULT:
+      return kErrorInvalidParameter;
+    case ENOTTY:
+    case ENOSYS:
+    case EOPNOTSUPP:
+      return kErrorNotSupported;
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+    case ENOTCONN:
+    case ESHUTDOWN:
+      return kErrorDeviceNotConnected;
+    default:
+      return kErrorGenFailure;
+  }
+}
+
+ParsedDescriptor ParseDescriptorBytes(const std::vector<uint8_t>& bytes) {
+  ParsedDescriptor parsed;
+  parsed.status = ParseReportDescriptor(bytes, &parsed.caps);
+  return parsed;
+}
+
+std::optional<HidrawDevice> HidrawDevice::Open(const std::string& path, Access access,
+                                               const HidrawRoots& roots, uint32_t* error) {
+  const int fd = RetryOnSignal([&] { return open(path.c_str(), OpenFlags(access)); });
+  if (fd < 0) {
+    *error = WinErrorFromErrno(errno);
+    return std::nullopt;
+  }
+  NodeSysfs sysfs = LocateNodeSysfs(roots.sysfs_root, HidrawNameOfPath(path));
+  HidrawDevice device(fd, access == Access::kQuery, path, std::move(sysfs), roots.dev_root);
+  // The report layout is fixed at open, as the HID stack's preparsed data is: reports
+  // queued before an unplug must still be readable after it.
+  uint32_t ignored = 0;
+  device.Descriptor(&ignored);
+  return device;
+}
+
+HidrawDevice::HidrawDevice(int fd, bool query_only, std::string path, NodeSysfs sysfs,
+                           std::string dev_root)
+    : fd_(fd),
+      query_only_(query_only),
+      path_(std::move(path)),
+      sysfs_(std::move(sysfs)),
+      dev_root_(std::move(dev_root)) {}
+
+HidrawDevice::HidrawDevice(HidrawDevice&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      query_only_(other.query_only_),
+      path_(std::move(other.path_)),
+      sysfs_(std::move(other.sysfs_)),
+      dev_root_(std::move(other.dev_root_)),
+      descriptor_(std::move(other.descriptor_)) {}
+
+HidrawDevice& HidrawDevice::operator=(HidrawDevice&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    query_only_ = other.query_only_;
+    path_ = std::move(other.path_);
+    sysfs_ = std::move(other.sysfs_);
+    dev_root_ = std::move(other.dev_root_);
+    descriptor_ = std::move(other.descriptor_);
+  }
+  return *this;
+}
+
+HidrawDevice::~HidrawDevice() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::optional<HidUevent> HidrawDevice::Uevent() const {
+  std::optional<std::string> text = ReadAttribute(sysfs_.hid_dir, "uevent");
+  if (!text) return std::nullopt;
+  return ParseHidUevent(*text);
+}
+
+bool HidrawDevice::ReadAttributes(HidAttributes* attributes, uint32_t* error) const {
+  if (query_only_) {
+    // No descriptor to ask: the kernel's own record of the device serves.
+    std::optional<HidUevent> uevent = Uevent();
+    if (!uevent || !uevent->has_id) {
+      *error = kErrorGenFailure;
+      return false;
+    }
+    attributes->VendorID = static_cast<uint16_t>(uevent->vendor);
+    attributes->ProductID = static_cast<uint16_t>(uevent->product);
+  } else {
+    hidraw_devinfo info{};
+    if (RetryOnSignal([&] { return ioctl(fd_, HIDIOCGRAWINFO, &info); }) < 0) {
+      *error = WinErrorFromErrno(errno);
+      return false;
+    }
+    // The kernel's struct declares them signed; IDs of 0x8000 and up arrive negative.
+    attributes->VendorID = static_cast<uint16_t>(info.vendor);
+    attributes->ProductID = static_cast<uint16_t>(info.product);
+  }
+  attributes->VersionNumber = 0;
+  if (std::optional<std::string> bcd = ReadAttribute(sysfs_.usb_device_dir, "bcdDevice")) {
+    attributes->VersionNumber = static_cast<uint16_t>(std::strtoul(bcd->c_str(), nullptr, 16));
+  }
+  return true;
+}
+
+std::optional<std::vector<uint8_t>> HidrawDevice::ReadDescriptorBytes(uint32_t* error) const {
+  if (!query_only_) {
+    int size = 0;
+    if (ioctl(fd_, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
+      hidraw_report_descriptor descriptor{};
+      descriptor.size = static_cast<uint32_t>(size);
+      if (ioctl(fd_, HIDIOCGRDESC, &descriptor) == 0) {
+        // Our size, not the answer's: the kernel fills exactly the size asked for.
+        return std::vector<uint8_t>(descriptor.value, descriptor.value + size);
+      }
+    }
+    *error = WinErrorFromErrno(errno);
+    if (*error == kErrorDeviceNotConnected) return std::nullopt;
+  }
+  std::optional<std::string> bytes =
+      sysfs_.hid_dir.empty()
+          ? std::nullopt
+          : ReadWholeFile(sysfs_.hid_dir + "/report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
+  if (!bytes) {
+    *error = kErrorGenFailure;
+    return std::nullopt;
+  }
+  return std::vector<uint8_t>(bytes->begin(), bytes->end());
+}
+
+const ParsedDescriptor* HidrawDevice::Descriptor(uint32_t* error) {
+  if (!descriptor_) {
+    std::optional<std::vector<uint8_t>> bytes = ReadDescriptorBytes(error);
+    if (!bytes) return nullptr;
+    descriptor_ = ParseDescriptorBytes(*bytes);
+  }
+  return &*descriptor_;
+}
+
+ReadStep HidrawDevice::ReadReport(uint8_t* buffer, uint32_t length, int timeout_ms,
+                                  uint32_t* transferred, uint32_t* error) {
+  if (query_only_) {
+    *error = kErrorAccessDenied;
+    return ReadStep::kFailed;
+  }
+  const ParsedDescriptor* descriptor = Descriptor(error);
+  if (descriptor == nullptr) return ReadStep::kFailed;
+  const uint32_t report_length = descriptor->caps.InputReportByteLength;
+  if (descriptor->status != DescriptorStatus::kOk || report_length == 0 || buffer == nullptr ||
+      length < report_length) {
+    *error = kErrorInvalidParameter;
+    return ReadStep::kFailed;
+  }
+  pollfd entry{fd_, POLLIN, 0};
+  const int ready = poll(&entry, 1, timeout_ms);
+  if (ready < 0) {
+    if (errno == EINTR) return ReadStep::kNothing;
+    *error = WinErrorFromErrno(errno);
+    return ReadStep::kFailed;
+  }
+  // Old kernels answer EAGAIN forever after an unplug; poll's error bits are the truth.
+  const bool gone = (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+  ssize_t count = -1;
+  const size_t offset = descriptor->caps.numbered ? 0 : 1;
+  if (entry.revents & POLLIN) {
+    // Reports queued before an unplug are still the device's: take them first.
+    count = read(fd_, buffer + offset, report_length - offset);
+    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+      *error = WinErrorFromErrno(errno);
+      return ReadStep::kFailed;
+    }
+  }
+  if (count <= 0) {
+    if (!gone) return ReadStep::kNothing;
+    *error = kErrorDeviceNotConnected;
+    return ReadStep::kFailed;
+  }
+  if (offset != 0) buffer[0] = 0;
+  std::memset(buffer + offset + count, 0, report_length - offset - static_cast<size_t>(count));
+  *transferred = report_length;
+  return ReadStep::kComplete;
+}
+
+bool HidrawDevice::GetFeature(uint8_t* report, uint32_t length, uint32_t* error) {
+  if (query_only_) {
+    *error = kErrorAccessDenied;
+    return false;
+  }
+  if (report == nullptr || length < 2 || length > kMaxIoctlLength) {
+    *error = kErrorInvalidParameter;
+    return false;
+  }
+  const int count = RetryOnSignal([&] { return ioctl(fd_, HIDIOCGFEATURE(length), report); });
+  if (count < 0) {
+    *error = WinErrorFromErrno(errno);
+    return false;
+  }
+  // The kernel copies only what the device answered; the rest would be stale command bytes.
+  const uint32_t answered = std::min(static_cast<uint32_t>(count), length);
+  std::memset(report + answered, 0, length - answered);
+  uint32_t ignored = 0;
+  const ParsedDescriptor* descriptor = Descriptor(&ignored);
+  if (descriptor != nullptr && descriptor->status == DescriptorStatus::kOk &&
+      !descriptor->caps.numbered) {
+    report[0] = 0;
+  }
+  return true;
+}
+
+bool HidrawDevice::SetFeature(const uint8_t* report, uint32_t length, uint32_t* error) {
+  if (query_only_) {
+    *error = kErrorAccessDenied;
+    return false;
+  }
+  if (report == nullptr || length < 2 || length > kMaxIoctlLength) {
+    *error = kErrorInvalidParameter;
+    return false;
+  }
+  if (RetryOnSignal([&] { return ioctl(fd_, HIDIOCSFEATURE(length), report); }) < 0) {
+    *error = WinErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> HidrawDevice::IoctlString(unsigned long request) const {
+  if (query_only_) return std::nullopt;
+  char text[kStringIoctlLength] = {};
+  const int count = ioctl(fd_, request, text);
+  if (count <= 0) return std::nullopt;
+  // The count includes the NUL; a string cut at the buffer's end has none.
+  return std::string(text, strnlen(text, static_cast<size_t>(count)));
+}
+
+std::optional<std::u16string> HidrawDevice::SerialNumber() const {
+  if (auto serial = NonEmptyUtf16(ReadAttribute(sysfs_.usb_device_dir, "serial"))) return serial;
+  if (auto uniq = NonEmptyUtf16(IoctlString(HIDIOCGRAWUNIQ(kStringIoctlLength)))) return uniq;
+  std::optional<HidUevent> uevent = Uevent();
+  return uevent ? NonEmptyUtf16(uevent->uniq) : std::nullopt;
+}
+
+std::optional<std::u16string> HidrawDevice::Product() const {
+  if (auto product = NonEmptyUtf16(ReadAttribute(sysfs_.usb_device_dir, "product"))) {
+    return product;
+  }
+  // HID_NAME is "manufacturer product" for USB devices: the best there is without sysfs.
+  std::optional<HidUevent> uevent = Uevent();
+  if (auto name = uevent ? NonEmptyUtf16(uevent->name) : std::nullopt) return name;
+  return NonEmptyUtf16(IoctlString(HIDIOCGRAWNAME(kStringIoctlLength)));
+}
+
+std::optional<std::u16string> HidrawDevice::IndexedString(uint8_t index) const {
+  if (sysfs_.usb_device_dir.empty()) return std::nullopt;
+  return ReadUsbString(UsbfsPathOf(sysfs_.usb_device_dir, dev_root_), index);
+}
+
+}  // namespace usborva::hidraw

@@ -1,0 +1,445 @@
+#include "usborva/hidraw_hid_system.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/hidraw/hidraw_device.h"
+#include "platform/hidraw/string_buffer.h"
+#include "platform/hidraw/sysfs.h"
+#include "transport/ini_file.h"
+
+namespace usborva {
+namespace {
+
+using hidraw::Access;
+using hidraw::HidrawDevice;
+using hidraw::ReadStep;
+
+// The HID device interface class.
+constexpr Guid kHidGuid{
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+// SP_DEVICE_INTERFACE_DETAIL_DATA_A: a 4-byte cbSize, then the path. cbSize is 5 in a
+// 32-bit process and 8 in a 64-bit one; both layouts put the path at byte 4.
+constexpr uint32_t kDetailPathOffset = 4;
+constexpr uint32_t kDetailCbSize32 = 5;
+constexpr uint32_t kDetailCbSize64 = 8;
+constexpr uint32_t kSpintActive = 1;
+constexpr uint32_t kHidpStatusInvalidPreparsedData = 0xC0110001u;
+// OVERLAPPED.Internal holds the status of the operation: pending, success, or (in this
+// backend) the error flag plus the Windows error the collection reports.
+constexpr uintptr_t kStatusPending = 0x103;
+constexpr uintptr_t kStatusSuccess = 0;
+constexpr uintptr_t kStatusErrorFlag = 0xC0000000u;
+constexpr Handle kFirstHandle = 0x100;
+constexpr Handle kHandleStep = 4;
+
+thread_local uint32_t t_last_error = 0;
+
+struct DeviceInfoSet {
+  std::vector<hidraw::HidrawNode> nodes;
+};
+
+struct Event {
+  bool manual_reset = true;
+  bool signalled = false;
+};
+
+struct Preparsed {
+  hidraw::ParsedDescriptor descriptor;
+};
+
+// The one outstanding read of a device: where its report goes when it is collected.
+struct PendingRead {
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  Overlapped* overlapped = nullptr;
+};
+
+struct DeviceEntry {
+  HidrawDevice device;
+  bool overlapped_io = false;
+  std::optional<PendingRead> pending;
+};
+
+using Object = std::variant<DeviceInfoSet, Event, Preparsed, DeviceEntry>;
+
+Access AccessOf(uint32_t desired_access) {
+  const bool read = (desired_access & kGenericRead) != 0;
+  const bool write = (desired_access & kGenericWrite) != 0;
+  if (read && write) return Access::kReadWrite;
+  if (read) return Access::kRead;
+  if (write) return Access::kWrite;
+  return Access::kQuery;
+}
+
+uint32_t ErrorOfStatus(uintptr_t status) {
+  return static_cast<uint32_t>(status & ~kStatusErrorFlag);
+}
+
+HidSystem* ThreadNativeHidraw() {
+  thread_local HidrawHidSystem system;
+  return &system;
+}
+
+}  // namespace
+
+struct HidrawHidSystem::Impl {
+  HidrawRoots roots;
+  Handle next_handle = kFirstHandle;
+  std::map<Handle, Object> objects;
+
+  Handle Issue(Object object) {
+    const Handle handle = next_handle;
+    next_handle += kHandleStep;
+    objects.emplace(handle, std::move(object));
+    return handle;
+  }
+
+  template <typename T>
+  T* Find(Handle handle) {
+    auto it = objects.find(handle);
+    return it == objects.end() ? nullptr : std::get_if<T>(&it->second);
+  }
+
+  // Records how an overlapped operation ended and signals its event, as completion does.
+  void Complete(Overlapped* overlapped, uintptr_t status, uint32_t bytes) {
+    overlapped->Internal = status;
+    overlapped->InternalHigh = bytes;
+    if (Event* event = Find<Event>(overlapped->hEvent)) event->signalled = true;
+  }
+};
+
+namespace {
+
+bool Fail(uint32_t error) {
+  t_last_error = error;
+  return false;
+}
+
+}  // namespace
+
+HidrawRoots HidrawRootsFromEnvironment() {
+  HidrawRoots roots;
+  const char* sysfs = std::getenv("USBORVA_SYSFS_ROOT");
+  const char* dev = std::getenv("USBORVA_DEV_ROOT");
+  if (sysfs != nullptr && *sysfs != '\0') roots.sysfs_root = sysfs;
+  if (dev != nullptr && *dev != '\0') roots.dev_root = dev;
+  return roots;
+}
+
+HidrawHidSystem::HidrawHidSystem() : HidrawHidSystem(HidrawRootsFromEnvironment()) {}
+
+HidrawHidSystem::HidrawHidSystem(HidrawRoots roots) : impl_(std::make_unique<Impl>()) {
+  impl_->roots = std::move(roots);
+}
+
+HidrawHidSystem::~HidrawHidSystem() = default;
+
+const HidrawRoots& HidrawHidSystem::roots() const { return impl_->roots; }
+
+void HidrawHidSystem::HidD_GetHidGuid(Guid* hid_guid) {
+  if (hid_guid != nullptr) *hid_guid = kHidGuid;
+}
+
+Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
+  DeviceInfoSet set;
+  // Only HID device interfaces exist here; any other class is an empty set.
+  if (class_guid == kHidGuid && (flags & kDigcfDeviceInterface) != 0 &&
+      !hidraw::ListHidrawNodes(impl_->roots.sysfs_root, impl_->roots.dev_root, &set.nodes)) {
+    Fail(hidraw::WinErrorFromErrno(errno));
+    return kInvalidHandleValue;
+  }
+  return impl_->Issue(std::move(set));
+}
+
+bool HidrawHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
+                                                  const Guid& interface_guid, int32_t member_index,
+                                                  DeviceInterfaceData* data) {
+  const DeviceInfoSet* set = impl_->Find<DeviceInfoSet>(device_info_set);
+  if (set == nullptr) return Fail(kErrorInvalidHandle);
+  if (data == nullptr) return Fail(kErrorInvalidParameter);
+  if (interface_guid != kHidGuid || member_index < 0 ||
+      static_cast<size_t>(member_index) >= set->nodes.size()) {
+    return Fail(kErrorNoMoreItems);
+  }
+  data->InterfaceClassGuid = kHidGuid;
+  data->Flags = kSpintActive;
+  // Identifies the interface to the detail query: its index in this set, plus one.
+  data->Reserved = static_cast<uintptr_t>(member_index) + 1;
+  return true;
+}
+
+bool HidrawHidSystem::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
+                                                       const DeviceInterfaceData& data,
+                                                       uint8_t* buffer, uint32_t buffer_size,
+                                                       uint32_t* required_size) {
+  const DeviceInfoSet* set = impl_->Find<DeviceInfoSet>(device_info_set);
+  if (set == nullptr) return Fail(kErrorInvalidHandle);
+  if (data.Reserved == 0 || data.Reserved > set->nodes.size()) {
+    return Fail(kErrorInvalidParameter);
+  }
+  const std::string& path = set->nodes[data.Reserved - 1].device_path;
+  const uint32_t needed = kDetailPathOffset + static_cast<uint32_t>(path.size()) + 1;
+  if (required_size != nullptr) *required_size = needed;
+  if (buffer == nullptr) {
+    return Fail(buffer_size == 0 ? kErrorInsufficientBuffer : kErrorInvalidParameter);
+  }
+  if (buffer_size < kDetailPathOffset) return Fail(kErrorInvalidParameter);
+  uint32_t cb_size = 0;
+  std::memcpy(&cb_size, buffer, sizeof cb_size);
+  if (cb_size != kDetailCbSize32 && cb_size != kDetailCbSize64) {
+    return Fail(kErrorInvalidParameter);
+  }
+  if (buffer_size < needed) return Fail(kErrorInsufficientBuffer);
+  std::memcpy(buffer + kDetailPathOffset, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool HidrawHidSystem::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
+  if (impl_->Find<DeviceInfoSet>(device_info_set) == nullptr) return Fail(kErrorInvalidHandle);
+  impl_->objects.erase(device_info_set);
+  return true;
+}
+
+Handle HidrawHidSystem::CreateFileA(const char* path, uint32_t desired_access,
+                                    uint32_t /*share_mode*/, const SecurityAttributes* /*security*/,
+                                    uint32_t creation_disposition, uint32_t flags_and_attributes) {
+  // Sharing is the kernel's (hidraw nodes are never exclusive). The handle is never
+  // inherited, whatever the security attributes ask: a child process must not hold the
+  // terminal open.
+  if (path == nullptr || creation_disposition != kOpenExisting) {
+    Fail(kErrorInvalidParameter);
+    return kInvalidHandleValue;
+  }
+  uint32_t error = 0;
+  std::optional<HidrawDevice> device =
+      HidrawDevice::Open(path, AccessOf(desired_access), impl_->roots, &error);
+  if (!device) {
+    Fail(error);
+    return kInvalidHandleValue;
+  }
+  return impl_->Issue(
+      DeviceEntry{std::move(*device), (flags_and_attributes & kFileFlagOverlapped) != 0, {}});
+}
+
+bool HidrawHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attributes) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  if (attributes == nullptr) return Fail(kErrorInvalidParameter);
+  uint32_t error = 0;
+  if (!entry->device.ReadAttributes(attributes, &error)) return Fail(error);
+  attributes->Size = sizeof(HidAttributes);
+  return true;
+}
+
+bool HidrawHidSystem::HidD_GetPreparsedData(Handle device, Handle* preparsed_data) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  if (preparsed_data == nullptr) return Fail(kErrorInvalidParameter);
+  uint32_t error = 0;
+  const hidraw::ParsedDescriptor* descriptor = entry->device.Descriptor(&error);
+  if (descriptor == nullptr) return Fail(error);
+  *preparsed_data = impl_->Issue(Preparsed{*descriptor});
+  return true;
+}
+
+bool HidrawHidSystem::HidD_FreePreparsedData(Handle preparsed_data) {
+  if (impl_->Find<Preparsed>(preparsed_data) == nullptr) return Fail(kErrorInvalidHandle);
+  impl_->objects.erase(preparsed_data);
+  return true;
+}
+
+uint32_t HidrawHidSystem::HidP_GetCaps(Handle preparsed_data, HidCaps* caps) {
+  const Preparsed* preparsed = impl_->Find<Preparsed>(preparsed_data);
+  // A descriptor we cannot read is data the HID parser would have refused.
+  if (preparsed == nullptr || caps == nullptr ||
+      preparsed->descriptor.status != hidraw::DescriptorStatus::kOk) {
+    return kHidpStatusInvalidPreparsedData;
+  }
+  const hidraw::DescriptorCaps& parsed = preparsed->descriptor.caps;
+  *caps = HidCaps{};
+  caps->Usage = parsed.Usage;
+  caps->UsagePage = parsed.UsagePage;
+  caps->InputReportByteLength = static_cast<int16_t>(parsed.InputReportByteLength);
+  caps->OutputReportByteLength = static_cast<int16_t>(parsed.OutputReportByteLength);
+  caps->FeatureReportByteLength = static_cast<int16_t>(parsed.FeatureReportByteLength);
+  return kHidpStatusSuccess;
+}
+
+Handle HidrawHidSystem::CreateEventA(bool manual_reset, bool initial_state) {
+  return impl_->Issue(Event{manual_reset, initial_state});
+}
+
+bool HidrawHidSystem::ResetEvent(Handle event) {
+  Event* found = impl_->Find<Event>(event);
+  if (found == nullptr) return Fail(kErrorInvalidHandle);
+  found->signalled = false;
+  return true;
+}
+
+bool HidrawHidSystem::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read,
+                               uint32_t* bytes_read, Overlapped* overlapped) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  // One outstanding read per device is all the transport ever issues.
+  if (entry->pending) return Fail(kErrorInvalidParameter);
+  const bool asynchronous = overlapped != nullptr && entry->overlapped_io;
+  if (asynchronous) {
+    if (Event* event = impl_->Find<Event>(overlapped->hEvent)) event->signalled = false;
+    overlapped->Internal = kStatusPending;
+    overlapped->InternalHigh = 0;
+  }
+  if (bytes_read != nullptr) *bytes_read = 0;
+  uint32_t transferred = 0;
+  uint32_t error = 0;
+  ReadStep step;
+  do {
+    step = entry->device.ReadReport(buffer, bytes_to_read, asynchronous ? 0 : -1, &transferred,
+                                    &error);
+  } while (step == ReadStep::kNothing && !asynchronous);
+  if (step == ReadStep::kComplete) {
+    if (bytes_read != nullptr) *bytes_read = transferred;
+    if (asynchronous) impl_->Complete(overlapped, kStatusSuccess, transferred);
+    return true;
+  }
+  if (step == ReadStep::kFailed) {
+    if (asynchronous) impl_->Complete(overlapped, kStatusErrorFlag | error, 0);
+    return Fail(error);
+  }
+  entry->pending = PendingRead{buffer, bytes_to_read, overlapped};
+  return Fail(kErrorIoPending);
+}
+
+bool HidrawHidSystem::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
+                                          bool wait) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  if (overlapped == nullptr) return Fail(kErrorInvalidParameter);
+  if (entry->pending && entry->pending->overlapped == overlapped) {
+    const PendingRead pending = *entry->pending;
+    uint32_t transferred = 0;
+    uint32_t error = 0;
+    const ReadStep step = entry->device.ReadReport(pending.buffer, pending.length, wait ? -1 : 0,
+                                                   &transferred, &error);
+    if (step == ReadStep::kNothing) return Fail(kErrorIoIncomplete);
+    entry->pending.reset();
+    if (step == ReadStep::kFailed) {
+      impl_->Complete(overlapped, kStatusErrorFlag | error, 0);
+      return Fail(error);
+    }
+    impl_->Complete(overlapped, kStatusSuccess, transferred);
+  }
+  // Not (or no longer) outstanding: the record tells how it ended.
+  if (overlapped->Internal == kStatusPending) return Fail(kErrorIoIncomplete);
+  if (overlapped->Internal != kStatusSuccess) return Fail(ErrorOfStatus(overlapped->Internal));
+  if (bytes != nullptr) *bytes = static_cast<uint32_t>(overlapped->InternalHigh);
+  return true;
+}
+
+bool HidrawHidSystem::CancelIo(Handle device) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  if (entry->pending) {
+    impl_->Complete(entry->pending->overlapped, kStatusErrorFlag | kErrorOperationAborted, 0);
+    // From here on nothing writes into the cancelled read's buffer.
+    entry->pending.reset();
+  }
+  return true;
+}
+
+bool HidrawHidSystem::CloseHandle(Handle object) {
+  auto it = impl_->objects.find(object);
+  // Sets and preparsed data have their own release calls, as on Windows.
+  if (it == impl_->objects.end() || !(std::holds_alternative<DeviceEntry>(it->second) ||
+                                      std::holds_alternative<Event>(it->second))) {
+    return Fail(kErrorInvalidHandle);
+  }
+  // Closing drops an outstanding read without touching its buffer or record.
+  impl_->objects.erase(it);
+  return true;
+}
+
+uint8_t HidrawHidSystem::HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  uint32_t error = 0;
+  if (!entry->device.GetFeature(report, length, &error)) return Fail(error);
+  return 1;
+}
+
+uint8_t HidrawHidSystem::HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  uint32_t error = 0;
+  if (!entry->device.SetFeature(report, length, &error)) return Fail(error);
+  return 1;
+}
+
+namespace {
+
+bool DeliverString(const std::optional<std::u16string>& text, void* buffer, uint32_t length) {
+  if (!text) return Fail(kErrorNotSupported);
+  if (!hidraw::CopyToStringBuffer(*text, buffer, length)) return Fail(kErrorInvalidParameter);
+  return true;
+}
+
+}  // namespace
+
+bool HidrawHidSystem::HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  return DeliverString(entry->device.SerialNumber(), buffer, length);
+}
+
+bool HidrawHidSystem::HidD_GetProductString(Handle device, void* buffer, uint32_t length) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  return DeliverString(entry->device.Product(), buffer, length);
+}
+
+bool HidrawHidSystem::HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
+                                            uint32_t length) {
+  DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
+  if (entry == nullptr) return Fail(kErrorInvalidHandle);
+  // Index 0 is the language list, not a string.
+  if (string_index == 0 || string_index > 255) return Fail(kErrorInvalidParameter);
+  return DeliverString(entry->device.IndexedString(static_cast<uint8_t>(string_index)), buffer,
+                       length);
+}
+
+uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const char* key,
+                                                   const char* default_value, char* buffer,
+                                                   uint32_t size, const char* file_name) {
+  if (buffer == nullptr || size == 0) return 0;
+  // Listing sections or keys (a null section or key) is not a lookup the transport makes.
+  if (section == nullptr || key == nullptr || file_name == nullptr) {
+    buffer[0] = '\0';
+    Fail(kErrorNotSupported);
+    return 0;
+  }
+  std::string path = file_name;
+  if (path.find('/') == std::string::npos) path = transport::ConfigDirectory() + "/" + path;
+  return transport::ReadProfileStringFromFile(
+      path, section, key, default_value != nullptr ? default_value : "", buffer, size);
+}
+
+uint32_t HidrawHidSystem::GetLastError() { return t_last_error; }
+
+void InstallNativeHidSystem() { SetNativeHidSystemFactory(&ThreadNativeHidraw); }
+
+namespace {
+
+// Makes the backend native as soon as this object is loaded: always in the shared library,
+// and in a static link whenever the program uses the backend at all.
+const bool kRegistered = (InstallNativeHidSystem(), true);
+
+}  // namespace
+
+}  // namespace usborva
