@@ -1,0 +1,158 @@
+#ifndef USBORVA_SCENARIO_H_
+#define USBORVA_SCENARIO_H_
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "usborva/container.h"
+#include "usborva/simulated_hid_system.h"
+
+namespace usborva::scenario {
+
+// Scenarios are small text files that describe a simulated terminal and what it does over
+// time: identity and report lengths first, then timed input (status reports, swipes, PIN
+// and key responses, raw reports, unplug and plug). docs/scenarios.md is the reference.
+//
+// A scenario is parsed once into reports ready to queue, so a bad file is refused before
+// anything runs, and the reports a swipe expands into can be inspected.
+
+using Milliseconds = std::chrono::milliseconds;
+
+// A scenario that cannot be read: where and why. what() is "source:line:column: message";
+// line and column are 1-based (column in characters), 0 when the error has no place (a
+// file that cannot be opened).
+class ScenarioError : public std::runtime_error {
+ public:
+  ScenarioError(std::string source, int line, int column, std::string message);
+
+  const std::string& source() const noexcept { return source_; }
+  int line() const noexcept { return line_; }
+  int column() const noexcept { return column_; }
+  const std::string& message() const noexcept { return message_; }
+
+ private:
+  std::string source_;
+  int line_;
+  int column_;
+  std::string message_;
+};
+
+enum class StepKind {
+  kWait,     // wait: nothing happens for `wait`
+  kReports,  // the terminal sends `reports`, in order
+  kUnplug,   // the terminal is pulled out
+  kPlug,     // the terminal is plugged back in
+  kFault,    // a simulated fault is switched on or off
+  kNote,     // `text` is shown to whoever watches the run
+};
+
+struct Step {
+  StepKind kind = StepKind::kWait;
+  Milliseconds wait{0};
+  std::vector<sim::Report> reports;
+  sim::Fault fault = sim::Fault::kOpen;
+  bool fault_on = true;
+  std::string text;
+  int line = 0;  // where the step was written (a step of a repeat block: its line)
+};
+
+struct Scenario {
+  std::string source;                      // the file name, or the built-in scenario's name
+  sim::InterfaceSpec terminal;             // with its identity answers
+  bool starts_plugged = true;              // false: the terminal is absent until a plug
+  std::optional<std::string> config_text;  // the configuration file's text; none: no file
+  std::vector<sim::Fault> faults;          // on from the start
+  std::vector<Step> steps;
+
+  // The sum of the waits: how long the scenario runs.
+  Milliseconds Length() const;
+};
+
+// Bounds that keep a scenario (and a fuzzed one) small.
+inline constexpr size_t kMaxSteps = 100000;
+inline constexpr int kMaxRepeat = 10000;
+inline constexpr Milliseconds kMaxWait = std::chrono::hours(24);
+inline constexpr Milliseconds kMaxLength = std::chrono::hours(24 * 7);
+inline constexpr size_t kMaxReportBytes = 64u << 20;  // all the reports together
+
+// Parses scenario text. source names it in errors. Throws ScenarioError.
+Scenario ParseScenario(std::string_view text, std::string source = "<scenario>");
+// Reads and parses a file; "-" reads standard input. Throws ScenarioError.
+Scenario LoadScenario(const std::string& path);
+
+// The built-in demonstration: one of everything a host application meets, paced for a
+// person to follow (a few seconds).
+std::string_view DemoScenarioText();
+inline constexpr char kDemoScenarioName[] = "built-in demo";
+Scenario DemoScenario();
+
+// Plays a scenario on a simulated machine. The player knows no clock: Advance runs the
+// steps that are due and says how long to wait for the next ones; TimedPlayer (below) or
+// any loop of the caller's supplies the waiting, in real or virtual time.
+class Player {
+ public:
+  using NoteHandler = std::function<void(const std::string&)>;
+
+  // The machine must outlive the player.
+  Player(SimulatedHidSystem& system, Scenario scenario);
+
+  // Adds the terminal to the machine, sets the configuration file (a scenario without one
+  // gets none, whatever the host machine has) and the start-up faults. Call once, before
+  // the port opens.
+  SimulatedHidSystem::InterfaceId Install();
+  // Runs every step due now: up to the next wait of more than 0 ms. Returns that wait, or
+  // nullopt when the last step has run (a scenario ending in a wait ends when the caller
+  // comes back after it).
+  std::optional<Milliseconds> Advance();
+  bool Finished() const { return finished_; }
+
+  // Called with the text of each note as it is reached.
+  void set_note_handler(NoteHandler handler) { on_note_ = std::move(handler); }
+
+  const Scenario& scenario() const { return scenario_; }
+  SimulatedHidSystem::InterfaceId interface_id() const { return id_; }
+  // How many reports the player has handed to the machine.
+  size_t reports_sent() const { return reports_sent_; }
+
+ private:
+  void Run(const Step& step);
+
+  SimulatedHidSystem& system_;
+  Scenario scenario_;
+  SimulatedHidSystem::InterfaceId id_ = SimulatedHidSystem::kNoInterface;
+  size_t next_ = 0;
+  bool finished_ = false;
+  size_t reports_sent_ = 0;
+  NoteHandler on_note_;
+};
+
+// Drives a Player from a timer of the host's loop: Start runs the steps due at once, and
+// each wait arms the timer for its length. With an EventLoop on a ManualLoopClock the
+// scenario runs in virtual time, in no real time and always in the same order.
+class TimedPlayer {
+ public:
+  using TimerFactory = std::function<std::unique_ptr<Timer>(std::function<void()>)>;
+
+  // The player must outlive this object.
+  TimedPlayer(Player& player, const TimerFactory& make_timer);
+
+  void Start();
+  bool Finished() const { return player_.Finished(); }
+
+ private:
+  void OnTick();
+
+  Player& player_;
+  std::unique_ptr<Timer> timer_;
+};
+
+}  // namespace usborva::scenario
+
+#endif  // USBORVA_SCENARIO_H_

@@ -1,0 +1,58 @@
+#ifndef USBORVA_SCENARIO_PARSE_CONTEXT_H_
+#define USBORVA_SCENARIO_PARSE_CONTEXT_H_
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scenario/lexer.h"
+#include "usborva/scenario.h"
+
+namespace usborva::scenario {
+
+// One line of a scenario: its directive (tokens[0]) and its arguments.
+struct Line {
+  std::vector<Token> tokens;
+  int number = 0;
+  const Token& keyword() const { return tokens.front(); }
+  std::span<const Token> args() const { return std::span<const Token>(tokens).subspan(1); }
+};
+
+struct DirectiveSpec;
+
+// What the parser knows while it reads: the scenario so far and the terminal's state as
+// the steps leave it.
+struct ParseContext {
+  Scenario scenario;
+  bool in_steps = false;                     // the timed input has begun
+  bool plugged = true;                       // after the steps so far
+  Milliseconds length{0};                    // the waits so far
+  size_t report_bytes = 0;                   // the reports so far
+  const DirectiveSpec* directive = nullptr;  // the one being read
+
+  // An error unless the line has between min and max arguments.
+  void ExpectArgs(const Line& line, size_t min, size_t max) const;
+  // Appends a timed step, within the bounds on steps and length.
+  void AddStep(Step step, const Token& at);
+  // The bytes a card-data item can hold on this terminal.
+  size_t ItemCapacity() const;
+  size_t InputLength() const;
+};
+
+enum class DirectiveKind { kDescription, kStep, kEither };
+using DirectiveHandler = void (*)(ParseContext&, const Line&);
+struct DirectiveSpec {
+  std::string_view keyword;
+  std::string_view usage;  // the arguments, as docs/scenarios.md writes them
+  DirectiveKind kind;
+  DirectiveHandler handler;
+};
+
+std::span<const DirectiveSpec> DescriptionDirectives();
+std::span<const DirectiveSpec> StepDirectives();
+
+}  // namespace usborva::scenario
+
+#endif  // USBORVA_SCENARIO_PARSE_CONTEXT_H_

@@ -1,0 +1,183 @@
+// Reads scenario text line by line: the terminal description first, then the timed input,
+// with repeat blocks expanded as they close.
+#include <algorithm>
+#include <vector>
+
+#include "scenario/lexer.h"
+#include "scenario/parse_context.h"
+#include "scenario/values.h"
+#include "usborva/scenario.h"
+
+namespace usborva::scenario {
+namespace {
+
+struct RepeatFrame {
+  int count = 0;
+  size_t first_step = 0;
+  bool plugged = true;
+  int line = 0;
+  int column = 0;
+};
+
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+const DirectiveSpec* FindDirective(std::string_view keyword) {
+  for (auto table : {DescriptionDirectives(), StepDirectives()}) {
+    for (const DirectiveSpec& spec : table) {
+      if (spec.keyword == keyword) return &spec;
+    }
+  }
+  return nullptr;
+}
+
+std::string UnknownDirective(std::string_view keyword) {
+  std::string message = "unknown directive '" + std::string(keyword) + "'";
+  std::string_view best;
+  size_t best_distance = 3;
+  for (auto table : {DescriptionDirectives(), StepDirectives()}) {
+    for (const DirectiveSpec& spec : table) {
+      const size_t distance = EditDistance(keyword, spec.keyword);
+      if (distance < best_distance) best = spec.keyword, best_distance = distance;
+    }
+  }
+  if (!best.empty()) message += "; did you mean '" + std::string(best) + "'?";
+  return message;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string source) : source_(std::move(source)) {
+    context_.scenario.source = source_;
+    // A scenario says which configuration file the machine has; none unless it says so.
+    context_.scenario.config_text = std::nullopt;
+  }
+
+  Scenario Parse(std::string_view text) {
+    int number = 0;
+    for (size_t start = 0; start <= text.size();) {
+      size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      ReadPhysicalLine(text.substr(start, end - start), ++number);
+      start = end + 1;
+    }
+    if (!pending_.tokens.empty()) Finish();
+    if (!repeats_.empty()) {
+      const RepeatFrame& open = repeats_.back();
+      throw ScenarioError(source_, open.line, open.column,
+                          "this repeat block is not closed: add a line 'end'");
+    }
+    return std::move(context_.scenario);
+  }
+
+ private:
+  // A line whose last word is a lone backslash goes on on the next line.
+  void ReadPhysicalLine(std::string_view text, int number) {
+    std::vector<Token> tokens;
+    try {
+      tokens = TokenizeLine(text, number);
+    } catch (const LineError& error) {
+      throw ScenarioError(source_, number, error.column, error.message);
+    }
+    if (pending_.tokens.empty()) pending_.number = number;
+    const bool continued = !tokens.empty() && !tokens.back().quoted && tokens.back().text == "\\";
+    if (continued) tokens.pop_back();
+    pending_.tokens.insert(pending_.tokens.end(), tokens.begin(), tokens.end());
+    if (!continued && !pending_.tokens.empty()) Finish();
+  }
+
+  void Finish() {
+    Line line = std::move(pending_);
+    pending_ = Line();
+    try {
+      Dispatch(line);
+    } catch (const LineError& error) {
+      throw ScenarioError(source_, error.line > 0 ? error.line : line.number, error.column,
+                          error.message);
+    }
+  }
+
+  void Dispatch(const Line& line) {
+    const Token& keyword = line.keyword();
+    if (keyword.quoted) throw LineError(keyword, "a line starts with a directive, not a text");
+    if (keyword.text == "repeat") return BeginRepeat(line);
+    if (keyword.text == "end") return EndRepeat(line);
+    const DirectiveSpec* spec = FindDirective(keyword.text);
+    if (spec == nullptr) throw LineError(keyword, UnknownDirective(keyword.text));
+    if (spec->kind == DirectiveKind::kDescription && context_.in_steps) {
+      throw LineError(keyword, "'" + keyword.text +
+                                   "' describes the terminal: it goes before the timed "
+                                   "input, which began on line " +
+                                   std::to_string(first_step_line_));
+    }
+    if (spec->kind == DirectiveKind::kStep) EnterSteps(line);
+    context_.directive = spec;
+    spec->handler(context_, line);
+  }
+
+  void EnterSteps(const Line& line) {
+    if (context_.in_steps) return;
+    context_.in_steps = true;
+    first_step_line_ = line.number;
+  }
+
+  void BeginRepeat(const Line& line) {
+    EnterSteps(line);
+    context_.directive = nullptr;
+    if (line.tokens.size() != 2) {
+      throw LineError::AtEnd(line.keyword(), "usage: repeat COUNT ... end");
+    }
+    const Token& count = line.tokens[1];
+    RepeatFrame frame;
+    frame.count = static_cast<int>(ReadInteger(count, 0, kMaxRepeat, "repeat count"));
+    frame.first_step = context_.scenario.steps.size();
+    frame.plugged = context_.plugged;
+    frame.line = line.number;
+    frame.column = line.keyword().column;
+    repeats_.push_back(frame);
+  }
+
+  void EndRepeat(const Line& line) {
+    if (line.tokens.size() != 1) throw LineError(line.tokens[1], "'end' takes no values");
+    if (repeats_.empty()) throw LineError(line.keyword(), "'end' without a 'repeat'");
+    const RepeatFrame frame = repeats_.back();
+    repeats_.pop_back();
+    if (context_.plugged != frame.plugged) {
+      throw LineError(line.keyword(),
+                      "a repeat block must leave the terminal plugged in or out as it found it");
+    }
+    std::vector<Step>& steps = context_.scenario.steps;
+    const std::vector<Step> body(steps.begin() + static_cast<std::ptrdiff_t>(frame.first_step),
+                                 steps.end());
+    for (int i = 1; i < frame.count; ++i) {
+      for (const Step& step : body) context_.AddStep(step, line.keyword());
+    }
+    if (frame.count == 0) steps.resize(frame.first_step);
+  }
+
+  std::string source_;
+  ParseContext context_;
+  std::vector<RepeatFrame> repeats_;
+  Line pending_;
+  int first_step_line_ = 0;
+};
+
+}  // namespace
+
+Scenario ParseScenario(std::string_view text, std::string source) {
+  return Parser(std::move(source)).Parse(text);
+}
+
+}  // namespace usborva::scenario

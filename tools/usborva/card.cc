@@ -1,0 +1,163 @@
+// card: the control's card-data parsing methods on text the user supplies.
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+#include <iterator>
+#include <ostream>
+
+#include "args.h"
+#include "card_summary.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "text.h"
+#include "usborva/card_view.h"
+#include "usborva/event_loop.h"
+#include "usborva/host.h"
+#include "usborva/usborva.h"
+
+namespace usborva::cli {
+namespace {
+
+constexpr OptionSpec kSpecs[] = {
+    {"help", OptionKind::kFlag},   {"masked", OptionKind::kFlag},
+    {"data", OptionKind::kValue},  {"masked-data", OptionKind::kValue},
+    {"back", OptionKind::kFlag},   {"forward", OptionKind::kFlag},
+    {"reveal", OptionKind::kFlag}, {"json", OptionKind::kFlag},
+};
+
+// Standard input whole, less one trailing line break (LF or CR LF).
+std::string ReadStandardInput() {
+  if (IsTerminal(STDIN_FILENO)) {
+    throw UsageError("give the card data with --data, --masked-data or on standard input");
+  }
+  std::string text(std::istreambuf_iterator<char>(std::cin), {});
+  if (text.ends_with("\r\n")) {
+    text.resize(text.size() - 2);
+  } else if (text.ends_with('\n')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+// The text goes where the command line says; from standard input it goes where the method
+// reads, so `--masked` with piped text works as it reads.
+void LoadCardData(USBORVA& control, const Args& args) {
+  const auto data = args.Value("data");
+  const auto masked = args.Value("masked-data");
+  if (data) control.put_CardData(Utf8ToString(*data));
+  if (masked) control.put_CardDataMasked(Utf8ToString(*masked));
+  if (data || masked) return;
+  const String text = Utf8ToString(ReadStandardInput());
+  if (args.Has("masked")) {
+    control.put_CardDataMasked(text);
+  } else {
+    control.put_CardData(text);
+  }
+}
+
+struct Subcommand {
+  std::string_view name;
+  size_t positionals;  // the subcommand's name included
+  std::string_view usage;
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"track", 2, "usborva card track N [--masked]"},
+    {"first-name", 1, "usborva card first-name [--masked]"},
+    {"last-name", 1, "usborva card last-name [--masked]"},
+    {"element", 5, "usborva card element TRACK REFCHAR DISPLACEMENT NUMDIGITS [--back|--forward]"},
+    {"info", 1, "usborva card info [--reveal] [--json]"},
+};
+
+// Every mistake of the command line is found before standard input is read.
+void Validate(const Args& args) {
+  if (args.positionals().empty()) {
+    throw UsageError("missing what to parse: track, first-name, last-name, element or info");
+  }
+  const std::string& name = args.positionals()[0];
+  const auto* sub = std::find_if(std::begin(kSubcommands), std::end(kSubcommands),
+                                 [&](const Subcommand& s) { return s.name == name; });
+  if (sub == std::end(kSubcommands)) throw UsageError("unknown card subcommand '" + name + "'");
+  ExpectPositionals(args, sub->positionals, sub->positionals, sub->usage);
+  const auto& p = args.positionals();
+  if (name == "track") ParseInteger16(p[1], "N");
+  if (name == "element") {
+    ParseInteger16(p[1], "TRACK");
+    ParseInteger16(p[3], "DISPLACEMENT");
+  }
+  if (args.Has("back") && args.Has("forward"))
+    throw UsageError("give --back or --forward, not both");
+  if ((args.Has("back") || args.Has("forward")) && name != "element") {
+    throw UsageError("--back and --forward belong to 'card element'");
+  }
+}
+
+String RunElement(USBORVA& control, const Args& args) {
+  const auto& p = args.positionals();
+  const int16_t track = ParseInteger16(p[1], "TRACK");
+  const String ref_char = Utf8ToString(p[2]);
+  const int16_t displacement = ParseInteger16(p[3], "DISPLACEMENT");
+  const String num_digits = Utf8ToString(p[4]);
+  const bool masked = args.Has("masked");
+  if (!args.Has("back") && !args.Has("forward")) {
+    return masked ? control.FindElementMasked(track, ref_char, displacement, num_digits)
+                  : control.FindElement(track, ref_char, displacement, num_digits);
+  }
+  Variant direction = Variant::FromBoolean(args.Has("back"));
+  return masked ? control.FindElementMasked(track, ref_char, displacement, num_digits, direction)
+                : control.FindElement(track, ref_char, displacement, num_digits, direction);
+}
+
+int RunInfo(USBORVA& control, const Args& args, std::ostream& out, std::ostream& err) {
+  const bool reveal = args.Has("reveal");
+  if (reveal) WarnReveal(err);
+  const bool masked = args.Has("masked") || (!args.Has("data") && args.Has("masked-data"));
+  const CardView view =
+      ParseCardView(masked ? control.get_CardDataMasked() : control.get_CardData());
+  if (args.Has("json")) {
+    out << CardJson(view, reveal).str() << "\n";
+    return kExitOk;
+  }
+  for (const auto& [label, value] : CardLines(view, reveal)) {
+    out << Padded(label, 23) << value << "\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
+  const Args args = ParseArgs(raw, kSpecs);
+  if (args.Has("help")) {
+    out << HelpText("card");
+    return kExitOk;
+  }
+  Validate(args);
+  const std::string& what = args.positionals()[0];
+  if ((args.Has("reveal") || args.Has("json")) && what != "info") {
+    throw UsageError("--reveal and --json belong to 'card info'");
+  }
+  EventLoop loop;
+  Host host(loop);
+  USBORVA control(host);
+  control.InitProperties();
+  LoadCardData(control, args);
+  const bool masked = args.Has("masked");
+  String result;
+  if (what == "info") return RunInfo(control, args, out, err);
+  if (what == "track") {
+    int16_t track = ParseInteger16(args.positionals()[1], "N");
+    result = masked ? control.GetTrackMasked(track) : control.GetTrack(track);
+  } else if (what == "first-name") {
+    result = masked ? control.GetFNameMasked() : control.GetFName();
+  } else if (what == "last-name") {
+    result = masked ? control.GetLNameMasked() : control.GetLName();
+  } else {
+    result = RunElement(control, args);
+  }
+  out << StringToUtf8(result) << "\n";
+  return kExitOk;
+}
+
+}  // namespace usborva::cli

@@ -1,0 +1,34 @@
+#ifndef USBORVA_TOOLS_COMMANDS_H_
+#define USBORVA_TOOLS_COMMANDS_H_
+
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace usborva::cli {
+
+// Each command takes its arguments (after the command name) and returns the exit status.
+// Usage errors are thrown as UsageError; everything else is reported on err.
+using CommandArgs = std::span<const std::string>;
+
+int RunDemo(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunMonitor(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunList(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunSend(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunCard(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunSettings(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunAbout(CommandArgs args, std::ostream& out, std::ostream& err);
+
+// The whole tool: argv without the program name.
+int RunTool(CommandArgs args, std::ostream& out, std::ostream& err);
+
+// Usage text of a command ("" for the overview); empty view for an unknown command.
+std::string_view HelpText(std::string_view command);
+
+// The warning --reveal prints on stderr.
+void WarnReveal(std::ostream& err);
+
+}  // namespace usborva::cli
+
+#endif  // USBORVA_TOOLS_COMMANDS_H_

@@ -1,0 +1,127 @@
+#include <ostream>
+
+#include "commands.h"
+
+namespace usborva::cli {
+namespace {
+
+constexpr std::string_view kOverview = R"(usage: usborva COMMAND [OPTIONS]
+
+Drive a USB payment terminal through the USBORVA control: the simulated one, or a real
+terminal on this machine.
+
+Commands:
+  demo       play the built-in session on the simulated terminal
+  monitor    open the terminal and print its identity and every event
+  list       list the HID interfaces and whether the terminal's rules accept them
+  send       send one feature report (--get or --set) and print the answer
+  card       parse card-data text: tracks, names, elements, the card's fields
+  settings   read or save the control's default settings
+  about      show the control's About box
+  help       show the usage of a command
+
+Options: --version, --help. Every command takes --help.
+Exit status: 0 success, 2 usage error, 3 no supported terminal, 4 device or I/O failure.
+)";
+
+constexpr std::string_view kDemo = R"(usage: usborva demo [--fast] [--json] [--reveal]
+
+Plays the built-in session on the simulated terminal through PortOpen, as a host
+application sees it: identity, device status, a card swipe, a PIN entry, a key, display
+done, an unplug with automatic reconnection, and the close. Takes about four seconds.
+
+  --fast     run in virtual time (no waiting)
+  --json     one JSON object per line instead of text (see docs/cli.md)
+  --reveal   show clear track data, the PAN, discretionary data and PIN blocks
+)";
+
+constexpr std::string_view kMonitor =
+    R"(usage: usborva monitor [--simulate [SCENARIO]] [--duration S] [--json] [--reveal]
+                       [--virtual-time]
+
+Opens the port on the first supported terminal (or on the simulated one), prints its
+identity, then every event with its arguments and time until Ctrl-C, the duration, or the
+end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
+
+  --simulate [SCENARIO]  use the simulated terminal, playing SCENARIO (a file, or - for
+                         standard input; docs/scenarios.md); without one, the built-in demo
+  --duration S           stop after S seconds
+  --json                 one JSON object per line (see docs/cli.md)
+  --reveal               show clear track data, the PAN, discretionary data and PIN blocks
+  --virtual-time         with --simulate: run the scenario in virtual time (no waiting);
+                         times are then the same on every run
+)";
+
+constexpr std::string_view kList = R"(usage: usborva list [--json] [--simulate [SCENARIO]]
+
+Lists every HID interface the backend sees: path, vendor:product, product and serial
+strings, and whether the matching rules accept it, or why not (other vendor, product not in
+the list, refused by the configuration file, cannot be opened).
+Exit status 0 when a supported terminal can be opened, 3 when none is supported, 4 when one
+is supported but cannot be opened.
+)";
+
+constexpr std::string_view kSend =
+    R"(usage: usborva send (--get|--set) COMMAND [--simulate [SCENARIO]] [--json]
+
+Opens the port, makes one feature-report exchange through GetFeatureReport or
+SetFeatureReport, and prints OutPutData and the result. COMMAND is hexadecimal, spaces
+anywhere ("0E 10", 0e10). Exit status 4 when the terminal does not accept the exchange.
+)";
+
+constexpr std::string_view kCard = R"(usage: usborva card track N [--masked] [DATA]
+       usborva card first-name [--masked] [DATA]
+       usborva card last-name [--masked] [DATA]
+       usborva card element TRACK REFCHAR DISPLACEMENT NUMDIGITS [--back|--forward]
+                            [--masked] [DATA]
+       usborva card info [--reveal] [--json] [DATA]
+
+DATA is one of:
+  --data TEXT          the card data (CardData)
+  --masked-data TEXT   the masked card data (CardDataMasked)
+  (neither)            standard input, one trailing newline removed: into CardData, or
+                       with --masked into CardDataMasked
+
+Prints the method's result exactly (GetTrack, GetFName, GetLName, FindElement, or their
+masked forms with --masked), followed by a newline. Negative numbers are values, not
+options. `info` prints the card's fields; the PAN is masked and discretionary data hidden
+unless --reveal.
+)";
+
+constexpr std::string_view kSettings = R"(usage: usborva settings get KEY [DEFAULT]
+       usborva settings set KEY VALUE
+
+Reads or saves one of the control's default settings (GetDefSetting / SaveDefSetting),
+kept in ${XDG_CONFIG_HOME:-~/.config}/USBHID/settings.ini, section Startup.
+)";
+
+constexpr std::string_view kAbout = R"(usage: usborva about
+
+Shows the control's About box.
+)";
+
+constexpr std::string_view kHelp = R"(usage: usborva help [COMMAND]
+
+Shows the usage of COMMAND, or the list of commands.
+)";
+
+}  // namespace
+
+std::string_view HelpText(std::string_view command) {
+  if (command.empty()) return kOverview;
+  if (command == "demo") return kDemo;
+  if (command == "monitor") return kMonitor;
+  if (command == "list") return kList;
+  if (command == "send") return kSend;
+  if (command == "card") return kCard;
+  if (command == "settings") return kSettings;
+  if (command == "about") return kAbout;
+  if (command == "help") return kHelp;
+  return {};
+}
+
+void WarnReveal(std::ostream& err) {
+  err << "warning: --reveal prints clear card data and PIN blocks; keep this output private\n";
+}
+
+}  // namespace usborva::cli

@@ -1,0 +1,229 @@
+// monitor and demo: a host application's view of a terminal session.
+#include "monitor.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <ostream>
+
+#include "args.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "session.h"
+#include "signals.h"
+#include "text.h"
+
+namespace usborva::cli {
+namespace {
+
+using std::chrono::milliseconds;
+
+// After the scenario's last step, how long the reports must have been quiet before the
+// run counts as over (several poll intervals, so the last report's event is out).
+constexpr milliseconds kSettleTime(100);
+// A simulated run without --duration stops this long after its scenario should have ended.
+constexpr milliseconds kScenarioGrace(60000);
+constexpr milliseconds kStatusInterval(250);
+
+const char kUdevFix[] =
+    "  Fix: let your user open the terminal with a udev rule, then plug it in again:\n"
+    "    echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"2a5c\", TAG+=\"uaccess\"' |\n"
+    "      sudo tee /etc/udev/rules.d/70-usborva.rules\n"
+    "    sudo udevadm control --reload-rules && sudo udevadm trigger\n";
+
+// Decides when a run is over and says why.
+class EndWatch {
+ public:
+  EndWatch(Session& session, std::optional<milliseconds> duration)
+      : session_(session), duration_(duration) {}
+
+  void NoteActivity() { last_activity_ = session_.Elapsed(); }
+  void PermissionDenied() { permission_denied_ = true; }
+  bool permission_denied() const { return permission_denied_; }
+
+  bool Done() {
+    if (SignalGuard::Received() != 0 || permission_denied_) return true;
+    if (duration_ && session_.Elapsed() >= *duration_) return true;
+    return ScenarioOver();
+  }
+
+  std::string Reason() {
+    if (SignalGuard::Received() != 0) return "interrupted";
+    if (permission_denied_) return "permission denied";
+    if (session_.simulated() && ScenarioOver()) return "end of scenario";
+    return "duration";
+  }
+
+ private:
+  bool ScenarioOver() {
+    scenario::Player* player = session_.player();
+    if (player == nullptr || !player->Finished()) return false;
+    if (session_.sim()->QueuedInputReports(player->interface_id()) > 0) return false;
+    const milliseconds now = session_.Elapsed();
+    if (!finished_at_) finished_at_ = now;
+    return now - std::max(*finished_at_, last_activity_) >= kSettleTime;
+  }
+
+  Session& session_;
+  std::optional<milliseconds> duration_;
+  std::optional<milliseconds> finished_at_;
+  milliseconds last_activity_{0};
+  bool permission_denied_ = false;
+};
+
+std::string TerminalName(Session& session) {
+  if (!session.simulated()) return session.tap().opened_path();
+  return "the simulated terminal (" + Printable(session.player()->scenario().source) + ")";
+}
+
+int ReportOpenFailure(Session& session, std::ostream& err) {
+  if (session.tap().create_event_failed()) {
+    err << "usborva: the port could not be opened: the system refused the read event\n";
+    return kExitDeviceError;
+  }
+  err << "usborva: no supported terminal found.\n"
+         "  Run 'usborva list' to see the HID interfaces and why each is not used.\n";
+  return kExitNoTerminal;
+}
+
+std::string StatusText(Session& session) {
+  std::string time = FormatTime(session.Elapsed());
+  time.erase(0, time.find_first_not_of(' '));
+  return "[" + std::string(session.control().get_PortOpen() ? "port open" : "port closed") + " | " +
+         (session.tap().connected() ? "terminal connected" : "terminal lost") +
+         " | reports: " + std::to_string(session.tap().reports()) + " | " + time + "]";
+}
+
+void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration) {
+  milliseconds limit = duration.value_or(milliseconds::max() / 2);
+  if (session.simulated() && !duration) {
+    limit = session.player()->scenario().Length() + kScenarioGrace;
+  }
+  // Slices of an hour keep a run without a limit going for as long as it is wanted.
+  while (!watch.Done() && session.Elapsed() < limit) {
+    session.loop().RunUntil(
+        [&] { return watch.Done(); },
+        std::min<milliseconds>(limit - session.Elapsed(), std::chrono::hours(1)));
+  }
+}
+
+}  // namespace
+
+scenario::Scenario LoadSimulation(const std::optional<std::string>& path) {
+  try {
+    if (!path) return scenario::DemoScenario();
+    return scenario::LoadScenario(*path);
+  } catch (const scenario::ScenarioError& error) {
+    throw UsageError(std::string("scenario ") + error.what());
+  }
+}
+
+int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err) {
+  const bool status_line = !config.report.json && &out == &std::cout && IsTerminal(1);
+  Reporter reporter(out, config.report);
+  SessionOptions options;
+  options.scenario = std::move(config.scenario);
+  options.virtual_time = config.virtual_time;
+  options.events = &reporter;
+  Session session(std::move(options));
+  reporter.Attach(session.control(), [&session] { return session.Elapsed(); });
+
+  std::optional<milliseconds> duration;
+  if (config.duration_seconds) {
+    duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
+  }
+  EndWatch watch(session, duration);
+  session.tap().set_observer([&](HidTap::Change change) {
+    watch.NoteActivity();
+    if (change == HidTap::Change::kLost && session.tap().read_error() == kErrorAccessDenied) {
+      watch.PermissionDenied();
+      return;
+    }
+    reporter.DeviceChange(change);
+  });
+  if (session.player() != nullptr) {
+    session.player()->set_note_handler([&](const std::string& text) { reporter.Note(text); });
+  }
+
+  SignalGuard signals;
+  if (!session.Open()) return ReportOpenFailure(session, err);
+  if (!config.preface.empty() && !config.report.json) out << config.preface;
+  reporter.Opened(session.simulated() && config.report.json ? "simulated" : TerminalName(session));
+  std::unique_ptr<Timer> status_timer;
+  if (status_line) {
+    reporter.set_status([&session] { return StatusText(session); });
+    status_timer = session.loop().CreateTimer([&reporter] { reporter.RedrawStatus(); });
+    status_timer->SetInterval(static_cast<int32_t>(kStatusInterval.count()));
+    status_timer->SetEnabled(true);
+  }
+  session.StartScenario();
+  RunLoop(session, watch, duration);
+  const std::string reason = watch.Reason();
+  status_timer.reset();
+  session.Close();
+  reporter.Closed(reason, session.tap().reports());
+  if (watch.permission_denied()) {
+    err << "usborva: the terminal at " << Printable(session.tap().device_path())
+        << " cannot be read: permission denied.\n"
+        << kUdevFix;
+    return kExitDeviceError;
+  }
+  return kExitOk;
+}
+
+int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
+  static constexpr OptionSpec kSpecs[] = {
+      {"help", OptionKind::kFlag},      {"simulate", OptionKind::kOptionalValue},
+      {"duration", OptionKind::kValue}, {"json", OptionKind::kFlag},
+      {"reveal", OptionKind::kFlag},    {"virtual-time", OptionKind::kFlag}};
+  const Args args = ParseArgs(raw, kSpecs);
+  if (args.Has("help")) {
+    out << HelpText("monitor");
+    return kExitOk;
+  }
+  ExpectPositionals(args, 0, 0, "usborva monitor [OPTIONS]");
+  MonitorConfig config;
+  if (args.Has("virtual-time") && !args.Has("simulate")) {
+    throw UsageError("--virtual-time needs --simulate (a real terminal keeps real time)");
+  }
+  if (args.Has("simulate")) config.scenario = LoadSimulation(args.Value("simulate"));
+  config.virtual_time = args.Has("virtual-time");
+  if (auto duration = args.Value("duration")) {
+    config.duration_seconds = ParseSeconds(*duration, "--duration");
+  }
+  config.report.json = args.Has("json");
+  config.report.reveal = args.Has("reveal");
+  if (config.report.reveal) WarnReveal(err);
+  return RunMonitorSession(std::move(config), out, err);
+}
+
+int RunDemo(CommandArgs raw, std::ostream& out, std::ostream& err) {
+  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
+                                          {"fast", OptionKind::kFlag},
+                                          {"json", OptionKind::kFlag},
+                                          {"reveal", OptionKind::kFlag}};
+  const Args args = ParseArgs(raw, kSpecs);
+  if (args.Has("help")) {
+    out << HelpText("demo");
+    return kExitOk;
+  }
+  ExpectPositionals(args, 0, 0, "usborva demo [--fast] [--json] [--reveal]");
+  MonitorConfig config;
+  config.scenario = scenario::DemoScenario();
+  config.virtual_time = args.Has("fast");
+  config.report = {args.Has("json"), args.Has("reveal"), true};
+  if (config.report.reveal) WarnReveal(err);
+  config.preface =
+      "USBORVA demo: a host application and a simulated payment terminal.\n"
+      "The host set PortOpen = True; everything below is what it then sees through the\n"
+      "control: the identity properties, and each event as its handler receives it.\n"
+      "Card numbers are masked and PIN blocks hidden (--reveal shows them).\n\n";
+  const int status = RunMonitorSession(std::move(config), out, err);
+  if (status == kExitOk && !args.Has("json")) {
+    out << "\nNext: 'usborva monitor --simulate examples/normal_swipe.scn' plays a scenario "
+           "of your own\n(docs/scenarios.md); 'usborva monitor' watches a real terminal.\n";
+  }
+  return status;
+}
+
+}  // namespace usborva::cli

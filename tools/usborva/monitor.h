@@ -1,0 +1,32 @@
+#ifndef USBORVA_TOOLS_MONITOR_H_
+#define USBORVA_TOOLS_MONITOR_H_
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "reporter.h"
+#include "usborva/scenario.h"
+
+namespace usborva::cli {
+
+struct MonitorConfig {
+  // The simulated terminal's scenario; none: the machine's own terminal.
+  std::optional<scenario::Scenario> scenario;
+  bool virtual_time = false;
+  std::optional<double> duration_seconds;
+  ReportOptions report;
+  // Printed once the port is open (the demo's introduction), text output only.
+  std::string preface;
+};
+
+// Opens the port, reports until the end (signal, duration, end of scenario), closes it.
+int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err);
+
+// The scenario --simulate names: the file, standard input for "-", or the built-in demo.
+// Throws UsageError for a scenario that cannot be read.
+scenario::Scenario LoadSimulation(const std::optional<std::string>& path);
+
+}  // namespace usborva::cli
+
+#endif  // USBORVA_TOOLS_MONITOR_H_

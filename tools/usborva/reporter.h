@@ -1,0 +1,88 @@
+#ifndef USBORVA_TOOLS_REPORTER_H_
+#define USBORVA_TOOLS_REPORTER_H_
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "hid_tap.h"
+#include "json.h"
+#include "usborva/events.h"
+#include "usborva/usborva.h"
+
+namespace usborva::cli {
+
+struct ReportOptions {
+  bool json = false;    // one JSON object per line (docs/cli.md), else aligned text
+  bool reveal = false;  // clear track data, PAN, discretionary data and PIN blocks shown
+  bool demo = false;    // notes as section headings, with a blank line before each
+};
+
+// What a host application sees, written for a person or a script: the identity read at
+// open, every event with its arguments and the properties a handler would read, the
+// terminal coming and going, and the final properties at close. It is the control's event
+// sink, so events are printed from inside the handler, as a host would handle them.
+class Reporter : public EventSink {
+ public:
+  using Clock = std::function<std::chrono::milliseconds()>;
+
+  Reporter(std::ostream& out, ReportOptions options);
+
+  // The control whose properties the handlers read, and the time since the port opened.
+  void Attach(const USBORVA& control, Clock clock);
+  // A status line to keep at the bottom of a terminal (drawn after each printed line);
+  // empty function: none.
+  void set_status(std::function<std::string()> status) { status_ = std::move(status); }
+
+  void Opened(std::string_view terminal);
+  void Note(const std::string& text);
+  void DeviceChange(HidTap::Change change);
+  void Closed(std::string_view reason, uint64_t reports);
+  // Draws the status line again (a timer calls this while nothing else is printed).
+  void RedrawStatus();
+  void ClearStatus();
+
+  uint64_t events() const { return events_; }
+
+  void CardDataChanged() override;
+  void CardDataError() override;
+  void DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
+                           uint8_t& DeviceStatus) override;
+  void CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) override;
+  void PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) override;
+  void SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) override;
+  void DisplayDone(uint8_t& DisplayStatus) override;
+
+ private:
+  void PrintLine(const std::string& text);
+  void PrintJson(const JsonObject& object);
+  struct Detail {
+    std::vector<std::pair<std::string, JsonObject>> json;  // further members of the line
+    std::vector<std::string> lines;                        // further human lines
+  };
+  // An event: the JSON line, or "time  Name  args" and the detail lines under it.
+  void Event(std::string_view name, const JsonObject& args, const std::string& human,
+             const Detail& detail = {});
+  Detail CardDetail() const;
+  JsonObject FinalProperties() const;
+
+  std::ostream& out_;
+  ReportOptions options_;
+  const USBORVA* control_ = nullptr;
+  Clock clock_;
+  std::function<std::string()> status_;
+  bool status_drawn_ = false;
+  uint64_t events_ = 0;
+};
+
+// A masked secret: as many '*' as it has characters.
+String Hidden(const String& secret);
+
+}  // namespace usborva::cli
+
+#endif  // USBORVA_TOOLS_REPORTER_H_

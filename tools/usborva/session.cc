@@ -1,0 +1,77 @@
+#include "session.h"
+
+#include <sstream>
+
+#if defined(USBORVA_HAVE_HIDRAW)
+#include "usborva/hidraw_hid_system.h"
+#endif
+
+namespace usborva::cli {
+namespace {
+
+HidSystem& NativeHidSystem() {
+#if defined(USBORVA_HAVE_HIDRAW)
+  InstallNativeHidSystem();
+#endif
+  return ThreadHidSystem();
+}
+
+}  // namespace
+
+Session::Session(SessionOptions options) {
+  if (options.scenario && options.virtual_time) {
+    manual_clock_ = std::make_unique<ManualLoopClock>();
+    loop_ = std::make_unique<EventLoop>(*manual_clock_);
+  } else {
+    loop_ = std::make_unique<EventLoop>();
+  }
+  if (options.scenario) {
+    sim_ = std::make_unique<SimulatedHidSystem>();
+    player_ = std::make_unique<scenario::Player>(*sim_, std::move(*options.scenario));
+    player_->Install();
+    tap_ = std::make_unique<HidTap>(*sim_);
+  } else {
+    tap_ = std::make_unique<HidTap>(NativeHidSystem());
+  }
+  installed_ = std::make_unique<ScopedHidSystem>(*tap_);
+  HostOptions host_options;
+  host_options.events = options.events;
+  host_ = std::make_unique<Host>(*loop_, host_options);
+  control_ = std::make_unique<USBORVA>(*host_);
+  control_->InitProperties();
+  start_ = loop_->clock().Now();
+}
+
+Session::~Session() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+bool Session::Open() {
+  control_->put_PortOpen(true);
+  start_ = loop_->clock().Now();
+  return control_->get_PortOpen();
+}
+
+void Session::StartScenario() {
+  if (!player_) return;
+  timed_player_ = std::make_unique<scenario::TimedPlayer>(
+      *player_, [this](std::function<void()> tick) { return loop_->CreateTimer(std::move(tick)); });
+  timed_player_->Start();
+}
+
+std::chrono::milliseconds Session::Elapsed() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(loop_->clock().Now() - start_);
+}
+
+void Session::Close() {
+  if (closed_) return;
+  closed_ = true;
+  timed_player_.reset();
+  control_->put_PortOpen(false);
+  control_->Terminate();
+}
+
+}  // namespace usborva::cli

@@ -1,0 +1,71 @@
+#ifndef USBORVA_TOOLS_SESSION_H_
+#define USBORVA_TOOLS_SESSION_H_
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "hid_tap.h"
+#include "usborva/event_loop.h"
+#include "usborva/host.h"
+#include "usborva/manual_loop_clock.h"
+#include "usborva/scenario.h"
+#include "usborva/simulated_hid_system.h"
+#include "usborva/usborva.h"
+
+namespace usborva::cli {
+
+struct SessionOptions {
+  // Play this scenario on a simulated terminal; none: the machine's own HID devices.
+  std::optional<scenario::Scenario> scenario;
+  // Run the loop on a clock that jumps from timer to timer (only with a scenario).
+  bool virtual_time = false;
+  // Where the control's events go; not owned.
+  EventSink* events = nullptr;
+};
+
+// One control in a standalone host, on the simulated terminal or the native backend, with a
+// tap on the HID stack. Everything the tool does to a terminal goes through control().
+class Session {
+ public:
+  explicit Session(SessionOptions options);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  USBORVA& control() { return *control_; }
+  Host& host() { return *host_; }
+  EventLoop& loop() { return *loop_; }
+  HidTap& tap() { return *tap_; }
+  bool simulated() const { return sim_ != nullptr; }
+  // The scenario's player and machine; null on the native backend.
+  scenario::Player* player() { return player_.get(); }
+  SimulatedHidSystem* sim() { return sim_.get(); }
+
+  // Sets PortOpen True and starts the clock of Elapsed; true when the port is open.
+  bool Open();
+  // Starts the scenario's timed input (simulated sessions).
+  void StartScenario();
+  // Time since Open, on the loop's clock.
+  std::chrono::milliseconds Elapsed();
+  // PortOpen False, then Terminate. Safe to call twice.
+  void Close();
+
+ private:
+  std::unique_ptr<ManualLoopClock> manual_clock_;
+  std::unique_ptr<EventLoop> loop_;
+  std::unique_ptr<SimulatedHidSystem> sim_;
+  std::unique_ptr<scenario::Player> player_;
+  std::unique_ptr<scenario::TimedPlayer> timed_player_;
+  std::unique_ptr<HidTap> tap_;
+  std::unique_ptr<ScopedHidSystem> installed_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<USBORVA> control_;
+  LoopClock::TimePoint start_;
+  bool closed_ = false;
+};
+
+}  // namespace usborva::cli
+
+#endif  // USBORVA_TOOLS_SESSION_H_

@@ -1,0 +1,31 @@
+#ifndef USBORVA_TOOLS_TEXT_H_
+#define USBORVA_TOOLS_TEXT_H_
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "usborva/variant.h"
+
+namespace usborva::cli {
+
+// Text from the terminal or a file, made safe for a person's terminal: control characters
+// (which could move the cursor or change colours) are shown as \xHH.
+std::string Printable(const String& text);
+std::string Printable(std::string_view utf8);
+
+// A long hex text cut for a human line: "9F1AC35D0B7E62A4... (48 bytes)".
+std::string ShortHex(const String& hex, size_t keep = 32);
+
+// "  1.250s": seconds with milliseconds, right-aligned for a column of times.
+std::string FormatTime(std::chrono::milliseconds since_start);
+
+// label padded to width, for aligned "label  value" lines.
+std::string Padded(std::string_view label, size_t width);
+
+// Whether the file descriptor is a terminal.
+bool IsTerminal(int fd);
+
+}  // namespace usborva::cli
+
+#endif  // USBORVA_TOOLS_TEXT_H_
