@@ -9,21 +9,14 @@
 #include <string>
 
 #include "usborva/automation_error.h"
+#include "usborva_test/error_of.h"
 
 namespace usborva {
 namespace {
 
 Variant Text(const char16_t* s) { return Variant::FromString(s); }
 
-// The error number a conversion throws, or nullopt when it succeeds.
-std::optional<int32_t> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return std::nullopt;
-}
+using test::ErrorOf;
 
 TEST(AutomationErrorTest, CarriesNumberHresultAndStandardText) {
   AutomationError set_not_permitted(error::kSetNotPermitted);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "usborva/usborva.h"
+#include "usborva_test/error_of.h"
 #include "usborva_test/recording_container.h"
 
 namespace usborva {
@@ -28,14 +29,7 @@ class MapBag : public PropertyBag {
   String fail_key;
 };
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 class PersistenceTest : public ::testing::Test {
  protected:
@@ -114,7 +108,7 @@ TEST_F(PersistenceTest, FailingBagStopsAtThatKeyBothWays) {
   control.put_CardDataMasked(u"m");
   control.put_SwipeCommandOutput(u"s");
   bag.fail_key = u"SigilLen";
-  EXPECT_NE(ErrorOf([&] { control.WriteProperties(bag); }), 0);
+  EXPECT_TRUE(ErrorOf([&] { control.WriteProperties(bag); }).has_value());
   EXPECT_EQ(bag.writes.back(), "SigilLen");
   EXPECT_EQ(bag.values.count(u"CardDataMasked"), 1u);
   EXPECT_EQ(bag.values.count(u"SwipeCommandOutput"), 0u);

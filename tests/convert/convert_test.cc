@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "usborva/automation_error.h"
+#include "usborva_test/error_of.h"
 
 namespace usborva::convert {
 namespace {
 
-std::optional<int32_t> ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return std::nullopt;
-}
+using test::ErrorOf;
 
 const std::vector<uint8_t> kCommand = {0x0E, 0x10, 0x05};
 
