@@ -1,7 +1,8 @@
 // The performance report: one table of what the control costs its host, measured in one
 // run so that the ratios hold on a noisy machine. Dispatch per report kind, poll ticks on
-// the simulated terminal, report-to-event latency in ticks, hex conversions beside the
-// obvious snprintf loop, and the card parsers on realistic texts.
+// the simulated terminal and on an emulated hidraw node (beside a bare read() on that
+// node), report-to-event latency in ticks, hex conversions beside the obvious snprintf
+// loop, and the card parsers on realistic texts.
 //
 //   bench_report [--benchmark_min_time=<seconds>]   (0.2 s per figure unless given)
 #include <benchmark/benchmark.h>
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "hidraw/fuse_node_figures.h"
 #include "support/alloc_counter.h"
 #include "support/null_container.h"
 #include "transport/transport.h"
@@ -200,7 +202,19 @@ void CardParse(benchmark::State& state, Call call) {
   CountAllocations(state, before);
 }
 
+// Why the emulated hidraw node's figures cannot be measured here, or empty.
+std::string FuseNodeUnavailable() {
+#if USBORVA_BENCH_FUSE
+  return bench::FuseNodeUnavailable();
+#else
+  return "built without libfuse3";
+#endif
+}
+
 void RegisterFigures() {
+#if USBORVA_BENCH_FUSE
+  if (FuseNodeUnavailable().empty()) bench::RegisterFuseNodeFigures();
+#endif
   for (const ReportKind& kind : ReportKinds()) {
     benchmark::RegisterBenchmark(
         ("dispatch/" + std::string(kind.name)).c_str(),
@@ -387,6 +401,43 @@ void PrintSection(const char* title) {
               static_cast<int>(40 - std::strlen(title)), "", "", "", "");
 }
 
+// Each tick beside the bare non-blocking read() it cannot go below on the same node, timed
+// right after each tick: an empty queue for the idle tick, a queued report for the
+// dispatching one. Then the floors' own rows.
+void PrintFuseNode(const TableReporter& table) {
+  const std::string unavailable = FuseNodeUnavailable();
+  const char* ticks[] = {bench::kFuseIdleTick, bench::kFuseDispatchingTick};
+  const char* floors[] = {bench::kFuseEmptyRead, bench::kFuseQueuedRead};
+  const benchmark::BenchmarkReporter::Run* runs[2] = {nullptr, nullptr};
+  for (size_t i = 0; i < 2; ++i) {
+    if (unavailable.empty()) runs[i] = table.Find(std::string("hidraw/") + ticks[i]);
+    if (!unavailable.empty()) {
+      std::printf("| %-44s | %12s | %8s | %-26s |\n", ticks[i], "n/a", "",
+                  ("(" + unavailable + ")").c_str());
+    } else if (runs[i] == nullptr) {
+      std::printf("| %-44s | %12s | %8s | %-26s |\n", ticks[i], "failed", "", "");
+    } else {
+      const double ns = table.Nanoseconds(*runs[i]);
+      const double floor_ns = TableReporter::Counter(*runs[i], "floor_ns");
+      char beside[64];
+      std::snprintf(beside, sizeof beside, "read() %.0f ns: %.1fx", floor_ns,
+                    floor_ns > 0 ? ns / floor_ns : 0);
+      std::printf("| %-44s | %9.1f ns | %8.2f | %-26s |\n", ticks[i], ns,
+                  TableReporter::Counter(*runs[i], "allocs"), beside);
+    }
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    if (runs[i] == nullptr) {
+      std::printf("| %-44s | %12s | %8s | %-26s |\n", floors[i],
+                  unavailable.empty() ? "failed" : "n/a", "",
+                  unavailable.empty() ? "" : ("(" + unavailable + ")").c_str());
+      continue;
+    }
+    std::printf("| %-44s | %9.1f ns | %8s | %-26s |\n", floors[i],
+                TableReporter::Counter(*runs[i], "floor_ns"), "", "timed after each tick");
+  }
+}
+
 void PrintTable(const TableReporter& table) {
   std::printf("\nUSBORVA performance: %u CPUs, %s; compiler %s\n\n",
               std::thread::hardware_concurrency(), CpuModel().c_str(), __VERSION__);
@@ -401,11 +452,7 @@ void PrintTable(const TableReporter& table) {
     PrintTimed(table, "tick", what);
   }
   PrintSection("Poll tick, FUSE-emulated hidraw node");
-  // Filled in by the hidraw backend's bench: idle tick, dispatching tick, and one bare
-  // non-blocking read() on the same node (the physical floor).
-  for (const char* what : {"idle tick", "dispatching tick", "bare non-blocking read()"}) {
-    std::printf("| %-44s | %12s | %8s | %-26s |\n", what, "pending", "", "hidraw bench");
-  }
+  PrintFuseNode(table);
   PrintSection("Report-to-event latency (ticks of 25 ms)");
   for (const ReportKind& kind : ReportKinds()) {
     if (std::strcmp(kind.name, "unknown report ID") == 0) continue;

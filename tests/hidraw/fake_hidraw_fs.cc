@@ -214,10 +214,11 @@ void DoPoll(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, fuse_pollhandle* ph)
   fuse_reply_poll(req, revents);
 }
 
-void ReplyString(fuse_req_t req, const std::string& text, size_t out_size) {
+void ReplyString(fuse_req_t req, const std::string& text, size_t out_size, const FakeNode& config) {
   // Bytes copied, NUL included; a string cut at the buffer's end has none.
-  const size_t length = std::min(text.size() + 1, out_size);
-  fuse_reply_ioctl(req, static_cast<int>(length), text.c_str(), length);
+  const size_t length = std::min(text.size() + (config.strings_without_nul ? 0 : 1), out_size);
+  const int count = config.string_count.value_or(static_cast<int>(length));
+  fuse_reply_ioctl(req, count, text.c_str(), length);
 }
 
 void FeatureIoctl(fuse_req_t req, std::unique_lock<std::mutex>& lock, NodeState& node, bool get,
@@ -241,7 +242,8 @@ void FeatureIoctl(fuse_req_t req, std::unique_lock<std::mutex>& lock, NodeState&
       return;
     }
     const size_t length = std::min(answer.size(), request.size());
-    fuse_reply_ioctl(req, static_cast<int>(length), answer.data(), length);
+    const int count = node.config.feature_count.value_or(static_cast<int>(length));
+    fuse_reply_ioctl(req, count, answer.data(), length);
     return;
   }
   node.sets.push_back(request);
@@ -276,7 +278,7 @@ void DoIoctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info
   const FakeNode& config = node->config;
   switch (_IOC_NR(cmd)) {
     case _IOC_NR(HIDIOCGRDESCSIZE): {
-      const int size = static_cast<int>(config.descriptor.size());
+      const int size = config.descriptor_size.value_or(static_cast<int>(config.descriptor.size()));
       fuse_reply_ioctl(req, 0, &size, sizeof size);
       return;
     }
@@ -298,11 +300,11 @@ void DoIoctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info
       return;
     }
     case _IOC_NR(HIDIOCGRAWNAME(0)):
-      return ReplyString(req, config.name, out_size);
+      return ReplyString(req, config.name, out_size, config);
     case _IOC_NR(HIDIOCGRAWPHYS(0)):
-      return ReplyString(req, config.phys, out_size);
+      return ReplyString(req, config.phys, out_size, config);
     case _IOC_NR(HIDIOCGRAWUNIQ(0)):
-      return ReplyString(req, config.uniq, out_size);
+      return ReplyString(req, config.uniq, out_size, config);
     case _IOC_NR(HIDIOCSFEATURE(0)):
     case _IOC_NR(HIDIOCGFEATURE(0)):
       return FeatureIoctl(req, lock, *node, _IOC_NR(cmd) == _IOC_NR(HIDIOCGFEATURE(0)),

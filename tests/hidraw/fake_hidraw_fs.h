@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,14 @@ struct FakeNode {
   std::string phys;          // HIDIOCGRAWPHYS
   std::string uniq;          // HIDIOCGRAWUNIQ
   bool refuse_open = false;  // every open fails with EACCES, as a node without permission
+
+  // A broken or hostile device, or a driver that lies: answers the kernel's own hidraw never
+  // gives. Through FUSE the daemon's counts reach the caller unchanged, so a reader must not
+  // trust them. Unset: as the kernel answers.
+  bool strings_without_nul = false;    // the string ioctls copy the text alone, no NUL
+  std::optional<int> string_count;     // the count the string ioctls return
+  std::optional<int> feature_count;    // the count a feature get returns
+  std::optional<int> descriptor_size;  // what HIDIOCGRDESCSIZE answers
 };
 
 // A FUSE file system serving hidraw-like nodes named hidrawN, through the kernel: every

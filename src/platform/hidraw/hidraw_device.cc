@@ -21,6 +21,8 @@ namespace {
 // The length field of a hidraw ioctl number has 14 bits.
 constexpr uint32_t kMaxIoctlLength = (1u << 14) - 1;
 constexpr size_t kStringIoctlLength = 256;
+// The kernel keeps this many input reports per open file.
+constexpr size_t kQueueDepth = 64;
 
 int OpenFlags(Access access) {
   switch (access) {
@@ -219,6 +221,25 @@ ReadStep HidrawDevice::ReadReport(uint8_t* buffer, uint32_t length, int timeout_
     *error = kErrorInvalidParameter;
     return ReadStep::kFailed;
   }
+  const auto& input_ids = descriptor->caps.report_ids[static_cast<size_t>(ReportKind::kInput)];
+  // A report whose ID the descriptor gives no input never reaches the caller, as the HID
+  // stack drops it. A whole queue of them is skipped in one call, so a device flooding
+  // such reports cannot hold back a real one by more than one step.
+  for (size_t skipped = 0; skipped <= kQueueDepth; ++skipped) {
+    size_t count = 0;
+    const ReadStep step = ReadOnce(buffer, report_length, descriptor->caps.numbered,
+                                   skipped == 0 ? timeout_ms : 0, &count, error);
+    if (step != ReadStep::kComplete) return step;
+    if (descriptor->caps.numbered && !input_ids.test(buffer[0])) continue;
+    std::memset(buffer + count, 0, report_length - count);
+    *transferred = report_length;
+    return ReadStep::kComplete;
+  }
+  return ReadStep::kNothing;
+}
+
+ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool numbered,
+                                int timeout_ms, size_t* count, uint32_t* error) {
   pollfd entry{fd_, POLLIN, 0};
   const int ready = poll(&entry, 1, timeout_ms);
   if (ready < 0) {
@@ -228,24 +249,25 @@ ReadStep HidrawDevice::ReadReport(uint8_t* buffer, uint32_t length, int timeout_
   }
   // Old kernels answer EAGAIN forever after an unplug; poll's error bits are the truth.
   const bool gone = (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
-  ssize_t count = -1;
-  const size_t offset = descriptor->caps.numbered ? 0 : 1;
+  ssize_t received = -1;
+  const size_t offset = numbered ? 0 : 1;
   if (entry.revents & POLLIN) {
-    // Reports queued before an unplug are still the device's: take them first.
-    count = read(fd_, buffer + offset, report_length - offset);
-    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+    // Reports queued before an unplug are still the device's: take them first. A report
+    // longer than the caps is cut to them, as the kernel cuts it to our buffer.
+    received = read(fd_, buffer + offset, report_length - offset);
+    if (received < 0 && errno != EAGAIN && errno != EINTR) {
       *error = WinErrorFromErrno(errno);
       return ReadStep::kFailed;
     }
   }
-  if (count <= 0) {
+  if (received <= 0) {
     if (!gone) return ReadStep::kNothing;
     *error = kErrorDeviceNotConnected;
     return ReadStep::kFailed;
   }
   if (offset != 0) buffer[0] = 0;
-  std::memset(buffer + offset + count, 0, report_length - offset - static_cast<size_t>(count));
-  *transferred = report_length;
+  // Never past the buffer, whatever count the driver claims.
+  *count = std::min(offset + static_cast<size_t>(received), size_t{report_length});
   return ReadStep::kComplete;
 }
 
@@ -296,8 +318,10 @@ std::optional<std::string> HidrawDevice::IoctlString(unsigned long request) cons
   char text[kStringIoctlLength] = {};
   const int count = ioctl(fd_, request, text);
   if (count <= 0) return std::nullopt;
-  // The count includes the NUL; a string cut at the buffer's end has none.
-  return std::string(text, strnlen(text, static_cast<size_t>(count)));
+  // The count includes the NUL; a string cut at the buffer's end has none. A driver may
+  // claim more than the buffer holds: the buffer is all there is.
+  const size_t copied = std::min(static_cast<size_t>(count), sizeof text);
+  return std::string(text, strnlen(text, copied));
 }
 
 std::optional<std::u16string> HidrawDevice::SerialNumber() const {

@@ -69,6 +69,10 @@ class HidrawDevice {
  private:
   HidrawDevice(int fd, bool query_only, std::string path, NodeSysfs sysfs, std::string dev_root);
   std::optional<std::vector<uint8_t>> ReadDescriptorBytes(uint32_t* error) const;
+  // One poll and read of up to report_length bytes into buffer in the caller's layout;
+  // *count is the bytes of it filled (report ID byte included) on kComplete.
+  ReadStep ReadOnce(uint8_t* buffer, uint32_t report_length, bool numbered, int timeout_ms,
+                    size_t* count, uint32_t* error);
   std::optional<std::string> IoctlString(unsigned long request) const;
   std::optional<HidUevent> Uevent() const;
 

@@ -1,0 +1,232 @@
+// The poll loop on the Linux backend over an emulated hidraw node (served in-process by
+// libfuse3, so every call is a real trip through the kernel), beside the bare non-blocking
+// read() on the same node: the floor no backend can go below on that node.
+#include "hidraw/fuse_node_figures.h"
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "descriptors.h"
+#include "fake_hidraw_fs.h"
+#include "fake_sysfs.h"
+#include "support/alloc_counter.h"
+#include "support/null_container.h"
+#include "transport/transport.h"
+#include "usborva/hidraw_hid_system.h"
+#include "usborva/usborva.h"
+
+namespace usborva::bench {
+namespace {
+
+using testing::Bytes;
+
+constexpr int kNode = 0;
+constexpr uint16_t kVendor = 0x2A5C;
+constexpr uint16_t kProduct = 0x4C21;
+// Half the node's queue of 64: no report of a batch is dropped.
+constexpr size_t kBatch = 32;
+const Bytes kDeviceStatus = {0x20, 0x01, 0x02, 0x03};
+
+// A temporary tree holding a fake sysfs, an emulated device root with one terminal node and
+// an empty configuration directory; a control on it, its port open on the node if asked.
+class FuseNodeSession {
+ public:
+  explicit FuseNodeSession(bool open_port);
+  ~FuseNodeSession();
+  FuseNodeSession(const FuseNodeSession&) = delete;
+  FuseNodeSession& operator=(const FuseNodeSession&) = delete;
+
+  const std::string& error() const { return error_; }
+  testing::FakeHidrawFs& fs() { return *fs_; }
+  std::string NodePath() const { return dir_ + "/dev/hidraw0"; }
+  void Tick() { container_.timer().Tick(); }
+  uint64_t events() const { return container_.events; }
+
+ private:
+  bool Mount();
+
+  std::string dir_;
+  std::string error_;
+  std::optional<std::string> saved_config_dir_;
+  std::unique_ptr<testing::FakeSysfs> sysfs_;
+  std::unique_ptr<testing::FakeHidrawFs> fs_;
+  std::unique_ptr<HidrawHidSystem> hid_;
+  HidSystem* previous_ = nullptr;
+  NullContainer container_;
+  std::unique_ptr<USBORVA> control_;
+};
+
+bool FuseNodeSession::Mount() {
+  char pattern[] = "/tmp/usborva-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    error_ = "mkdtemp failed";
+    return false;
+  }
+  dir_ = pattern;
+  std::filesystem::create_directories(dir_ + "/dev");
+  std::filesystem::create_directories(dir_ + "/etc");
+  testing::FakeSysfsDevice device;
+  device.vendor = kVendor;
+  device.product = kProduct;
+  device.hid_name = "Maker Terminal";
+  device.descriptor = testing::kTerminalDescriptor;
+  device.usb_serial = "BENCH1";
+  sysfs_ = std::make_unique<testing::FakeSysfs>(dir_ + "/sys");
+  sysfs_->Add(kNode, device);
+  fs_ = testing::FakeHidrawFs::Mount(dir_ + "/dev", &error_);
+  if (fs_ == nullptr) return false;
+  testing::FakeNode node;
+  node.vendor = kVendor;
+  node.product = kProduct;
+  node.descriptor = testing::kTerminalDescriptor;
+  node.name = device.hid_name;
+  fs_->AddNode(kNode, std::move(node));
+  // The identity queries at open: each answered with its report ID alone.
+  fs_->SetFeatureModel(kNode, {[](const Bytes& request) { return Bytes{request[0]}; }, nullptr});
+  return true;
+}
+
+FuseNodeSession::FuseNodeSession(bool open_port) {
+  if (!Mount()) return;
+  if (const char* dir = std::getenv("USBORVA_CONFIG_DIR")) saved_config_dir_ = dir;
+  setenv("USBORVA_CONFIG_DIR", (dir_ + "/etc").c_str(), 1);
+  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  hid_ = std::make_unique<HidrawHidSystem>(HidrawRoots{dir_ + "/sys", dir_ + "/dev"});
+  previous_ = InstallThreadHidSystem(hid_.get());
+  control_ = std::make_unique<USBORVA>(container_);
+  control_->InitProperties();
+  if (!open_port) return;
+  control_->put_PortOpen(true);
+  if (!control_->get_PortOpen()) error_ = "PortOpen failed on the emulated node";
+}
+
+FuseNodeSession::~FuseNodeSession() {
+  if (control_ != nullptr) {
+    control_->Terminate();
+    control_.reset();
+    InstallThreadHidSystem(previous_);
+    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+    if (saved_config_dir_) {
+      setenv("USBORVA_CONFIG_DIR", saved_config_dir_->c_str(), 1);
+    } else {
+      unsetenv("USBORVA_CONFIG_DIR");
+    }
+  }
+  hid_.reset();
+  fs_.reset();  // unmounts before the tree goes
+  if (!dir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+}
+
+double Seconds(std::chrono::steady_clock::time_point from,
+               std::chrono::steady_clock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
+}
+
+// What a figure adds up over its ticks: each tick is followed at once by one bare read()
+// on a second file open on the same node, so tick and floor see the same machine; a FUSE
+// round trip costs a wake-up of the serving thread, which the load moves by a factor of ten.
+struct Interleaved {
+  double tick_seconds = 0;
+  double read_seconds = 0;
+  uint64_t tick_allocations = 0;
+  uint64_t ticks = 0;
+  bool reads_as_expected = true;
+
+  void TickThenRead(FuseNodeSession& session, int fd, ssize_t expected_read) {
+    uint8_t buffer[64];
+    const uint64_t before = Allocations();
+    const auto start = std::chrono::steady_clock::now();
+    session.Tick();
+    const auto ticked = std::chrono::steady_clock::now();
+    tick_allocations += Allocations() - before;
+    const ssize_t count = read(fd, buffer, sizeof buffer);
+    const auto read_done = std::chrono::steady_clock::now();
+    reads_as_expected &= expected_read < 0 ? count < 0 && errno == EAGAIN : count == expected_read;
+    tick_seconds += Seconds(start, ticked);
+    read_seconds += Seconds(ticked, read_done);
+    ++ticks;
+  }
+
+  void Report(benchmark::State& state) const {
+    const double n = static_cast<double>(ticks == 0 ? 1 : ticks);
+    state.counters["ops"] = static_cast<double>(ticks) / static_cast<double>(state.iterations());
+    state.counters["allocs"] = static_cast<double>(tick_allocations) / n;
+    state.counters["floor_ns"] = read_seconds * 1e9 / n;
+    if (!reads_as_expected) state.SkipWithError("a bare read() did not answer as expected");
+  }
+};
+
+int OpenNode(FuseNodeSession& session) {
+  return open(session.NodePath().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+// A tick with the read outstanding and nothing arrived: one poll of the node. Its floor is
+// a read() of the empty queue (EAGAIN).
+void IdleTick(benchmark::State& state) {
+  FuseNodeSession session(/*open_port=*/true);
+  const int fd = session.error().empty() ? OpenNode(session) : -1;
+  if (fd < 0) return state.SkipWithError("cannot open the emulated node");
+  session.Tick();  // the read goes out and stays outstanding
+  Interleaved figure;
+  for (auto _ : state) {
+    const double before = figure.tick_seconds;
+    figure.TickThenRead(session, fd, -1);
+    state.SetIterationTime(figure.tick_seconds - before);
+  }
+  close(fd);
+  figure.Report(state);
+  if (session.events() != 0) state.SkipWithError("an idle tick dispatched a report");
+}
+
+// Ticks in batches, the node's queue refilled between batches outside the timing (on both
+// files open on it), so each timed tick finds a report, completes its read and dispatches
+// it; its floor is a read() that takes a queued report.
+void DispatchingTick(benchmark::State& state) {
+  FuseNodeSession session(/*open_port=*/true);
+  const int fd = session.error().empty() ? OpenNode(session) : -1;
+  if (fd < 0) return state.SkipWithError("cannot open the emulated node");
+  session.Tick();
+  Interleaved figure;
+  for (auto _ : state) {
+    for (size_t i = 0; i < kBatch; ++i) session.fs().SendInput(kNode, kDeviceStatus);
+    const double before = figure.tick_seconds;
+    for (size_t i = 0; i < kBatch; ++i) {
+      figure.TickThenRead(session, fd, static_cast<ssize_t>(kDeviceStatus.size()));
+    }
+    state.SetIterationTime(figure.tick_seconds - before);
+  }
+  close(fd);
+  figure.Report(state);
+  if (session.events() != figure.ticks) state.SkipWithError("a tick did not dispatch its report");
+}
+
+std::string Named(const char* what) { return std::string("hidraw/") + what; }
+
+}  // namespace
+
+std::string FuseNodeUnavailable() {
+  if (geteuid() != 0) return "needs root and /dev/fuse";
+  const int fd = open("/dev/fuse", O_RDWR | O_CLOEXEC);
+  if (fd < 0) return "needs root and /dev/fuse";
+  close(fd);
+  return {};
+}
+
+void RegisterFuseNodeFigures() {
+  benchmark::RegisterBenchmark(Named(kFuseIdleTick).c_str(), IdleTick)->UseManualTime();
+  benchmark::RegisterBenchmark(Named(kFuseDispatchingTick).c_str(), DispatchingTick)
+      ->UseManualTime();
+}
+
+}  // namespace usborva::bench
