@@ -45,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{{"monitor", "--virtual-time"}, 2, "needs --simulate"},
         ExitCase{{"monitor", "--simulate", "no/such.scn"}, 2, "no/such.scn: cannot open"},
         ExitCase{{"monitor", "--simulate", kData + "bad.scn"}, 2, "bad.scn:3:17: "},
-        ExitCase{{"send", "--simulate"}, 2, "one of --get or --set"},
-        ExitCase{{"send", "--get", "0E", "--set", "0E", "--simulate"}, 2, "one of --get or --set"},
+        ExitCase{{"send", "--simulate"}, 2, "give --get, --set, or both"},
         ExitCase{{"send", "--get", "0G", "--simulate"}, 2, "'G' at position 2"},
         ExitCase{{"send", "--get", " ", "--simulate"}, 2, "COMMAND is empty"},
         ExitCase{{"card"}, 2, "missing what to parse"},
@@ -246,8 +245,18 @@ TEST(SendTest, PrintsOutPutDataAndTheResult) {
       << set.out;
   const RunResult get = RunTool({"send", "--get", "09", "--simulate"});
   EXPECT_EQ(get.status, 0) << get.err;
-  EXPECT_EQ(get.out.rfind("OutPutData  09 01 02 03 04 05 06 07 08 00", 0), 0u) << get.out;
+  EXPECT_EQ(get.out.rfind("Get 09\nOutPutData  09 01 02 03 04 05 06 07 08 00", 0), 0u) << get.out;
   EXPECT_NE(get.out.find("\nResult      1\n"), std::string::npos);
+}
+
+TEST(SendTest, SetThenGetReadsTheAnswerTheSetSelected) {
+  const RunResult both = RunTool({"send", "--get", "0E 10", "--set", "0E 10", "--simulate"});
+  EXPECT_EQ(both.status, 0) << both.err;
+  const size_t set = both.out.find("Set 0E 10\n");
+  const size_t get = both.out.find("Get 0E 10\nOutPutData  0E 10 00 04 12 34 56 78 00");
+  ASSERT_NE(set, std::string::npos) << both.out;
+  ASSERT_NE(get, std::string::npos) << both.out;
+  EXPECT_LT(set, get);
 }
 
 }  // namespace

@@ -62,11 +62,14 @@ is supported but cannot be opened.
 )";
 
 constexpr std::string_view kSend =
-    R"(usage: usborva send (--get|--set) COMMAND [--simulate [SCENARIO]] [--json]
+    R"(usage: usborva send [--set COMMAND] [--get COMMAND] [--simulate [SCENARIO]] [--json]
 
-Opens the port, makes one feature-report exchange through GetFeatureReport or
-SetFeatureReport, and prints OutPutData and the result. COMMAND is hexadecimal, spaces
-anywhere ("0E 10", 0e10). Exit status 4 when the terminal does not accept the exchange.
+Opens the port, makes a feature-report exchange through SetFeatureReport and/or
+GetFeatureReport, and prints OutPutData and the result of each. With both, the Set comes
+first and the Get reads the answer it selected, in the same session: for example
+  usborva send --set "0E 10" --get "0E 10"
+asks for the bitmap CRC and reads it. COMMAND is hexadecimal, spaces anywhere ("0E 10",
+0e10). Exit status 4 when the terminal does not accept an exchange.
 )";
 
 constexpr std::string_view kCard = R"(usage: usborva card track N [--masked] [DATA]
