@@ -77,3 +77,23 @@ FUZZ_SMOKE_TIME ?= 4
 .PHONY: fuzz-smoke
 fuzz-smoke: | deps
 	BUILD=$(BUILD) JOBS=$(JOBS) FUZZ_SMOKE_TIME=$(FUZZ_SMOKE_TIME) sh scripts/fuzz-smoke.sh
+
+# --- Windows: QXUSBORVA.ocx cross-compiled with mingw-w64 (32- and 64-bit), proven under
+# wine64. Not part of `make test`; see docs/windows.md.
+WIN_BUILD := $(BUILD)/windows
+.PHONY: windows test-windows windows-deps
+windows-deps:
+	@command -v i686-w64-mingw32-g++-posix >/dev/null && command -v x86_64-w64-mingw32-widl >/dev/null \
+	  && [ -f /usr/include/wine/wine/windows/ocidl.idl ] || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends g++-mingw-w64-i686-posix \
+	    g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev; }
+windows: windows-deps
+	for arch in i686 x86_64; do \
+	  cmake -S src/activex $(GENERATOR) -B $(WIN_BUILD)/$$arch -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/windows/mingw-$$arch.cmake && \
+	  cmake --build $(WIN_BUILD)/$$arch -j $(JOBS) || exit 1; \
+	done
+test-windows: windows
+	@[ -x /usr/lib/wine/wine64 ] || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+	  apt-get install -y -qq --no-install-recommends wine wine64; }
+	sh tests/windows/run.sh $(WIN_BUILD)/x86_64 $(WIN_BUILD)/i686

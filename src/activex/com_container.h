@@ -1,0 +1,43 @@
+#ifndef USBORVA_ACTIVEX_COM_CONTAINER_H_
+#define USBORVA_ACTIVEX_COM_CONTAINER_H_
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "usborva/container.h"
+
+namespace usborva::activex {
+
+// The container services of an ActiveX host, as the control's COM object provides them:
+// the ambient UserMode and the property notifications come from the object's site and
+// sinks (through the hooks), the timer is a message-only window timer, the settings live
+// where the Windows runtime keeps per-user application settings, and the message box is
+// the system's.
+class ComContainer final : public Container {
+ public:
+  struct Hooks {
+    std::function<bool()> user_mode;
+    std::function<void(std::u16string_view)> property_changed;
+    EventSink* events = nullptr;
+  };
+
+  explicit ComContainer(Hooks hooks) : hooks_(std::move(hooks)) {}
+
+  bool UserMode() override { return hooks_.user_mode(); }
+  void PropertyChanged(std::u16string_view name) override { hooks_.property_changed(name); }
+  EventSink& Events() override { return *hooks_.events; }
+  std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override;
+  String GetSetting(const String& application, const String& section, const String& key,
+                    const String& default_value) override;
+  void SaveSetting(const String& application, const String& section, const String& key,
+                   const String& value) override;
+  void MessageBox(const String& text) override;
+
+ private:
+  Hooks hooks_;
+};
+
+}  // namespace usborva::activex
+
+#endif  // USBORVA_ACTIVEX_COM_CONTAINER_H_

@@ -1,0 +1,96 @@
+#include "activex/scenario_mode.h"
+
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+
+#include "activex/message_timer.h"
+#include "usborva/scenario.h"
+
+namespace usborva::activex {
+namespace {
+
+std::string ScenarioPath() {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetEnvironmentVariableA(kScenarioVariable, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return std::string();
+  return std::string(buffer, n);
+}
+
+// The simulated machine of one thread: installed as the thread's HID system while any
+// control of the thread lives.
+struct Machine {
+  explicit Machine(scenario::Scenario scenario) : player(system, std::move(scenario)) {
+    player.Install();
+    previous = InstallThreadHidSystem(&system);
+  }
+  ~Machine() {
+    timed.reset();
+    InstallThreadHidSystem(previous);
+  }
+
+  SimulatedHidSystem system;
+  scenario::Player player;
+  std::unique_ptr<scenario::TimedPlayer> timed;
+  HidSystem* previous = nullptr;
+  int leases = 0;
+};
+
+// Machines by thread. Only this registry is shared between threads; each machine is used
+// by its own thread alone.
+std::mutex machines_mutex;
+std::map<DWORD, std::unique_ptr<Machine>>& Machines() {
+  static auto* machines = new std::map<DWORD, std::unique_ptr<Machine>>;
+  return *machines;
+}
+
+class Lease final : public ScenarioLease {
+ public:
+  explicit Lease(Machine& machine) : machine_(machine) { ++machine_.leases; }
+  ~Lease() override {
+    if (--machine_.leases > 0) return;
+    std::unique_ptr<Machine> gone;
+    {
+      std::lock_guard lock(machines_mutex);
+      auto it = Machines().find(GetCurrentThreadId());
+      if (it != Machines().end()) {
+        gone = std::move(it->second);
+        Machines().erase(it);
+      }
+    }
+  }
+
+  void PortOpened() override {
+    if (machine_.timed) return;
+    machine_.timed = std::make_unique<scenario::TimedPlayer>(
+        machine_.player,
+        [](std::function<void()> tick) { return std::make_unique<MessageTimer>(std::move(tick)); });
+    machine_.timed->Start();
+  }
+
+ private:
+  Machine& machine_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScenarioLease> LeaseScenarioMachine() {
+  const std::string path = ScenarioPath();
+  if (path.empty()) return nullptr;
+  const DWORD thread = GetCurrentThreadId();
+  {
+    std::lock_guard lock(machines_mutex);
+    auto it = Machines().find(thread);
+    if (it != Machines().end()) return std::make_unique<Lease>(*it->second);
+  }
+  auto machine = std::make_unique<Machine>(scenario::LoadScenario(path));
+  Machine& held = *machine;
+  {
+    std::lock_guard lock(machines_mutex);
+    Machines()[thread] = std::move(machine);
+  }
+  return std::make_unique<Lease>(held);
+}
+
+}  // namespace usborva::activex

@@ -1,0 +1,28 @@
+#ifndef USBORVA_ACTIVEX_SCENARIO_MODE_H_
+#define USBORVA_ACTIVEX_SCENARIO_MODE_H_
+
+#include <memory>
+#include <string>
+
+namespace usborva::activex {
+
+// The environment variable that names a scenario file. When it is set, every control on a
+// thread works against one simulated terminal playing that scenario instead of the HID
+// stack, so a host application can be developed and tested without hardware.
+inline constexpr char kScenarioVariable[] = "USBORVA_SCENARIO";
+
+// A control's share of its thread's simulated machine. The machine is made with the first
+// lease on a thread and taken down with the last; the scenario starts playing when a
+// control of the thread first opens its port.
+class ScenarioLease {
+ public:
+  virtual ~ScenarioLease() = default;
+  virtual void PortOpened() = 0;
+};
+
+// nullptr when the variable is not set. Throws ScenarioError when the file cannot be read.
+std::unique_ptr<ScenarioLease> LeaseScenarioMachine();
+
+}  // namespace usborva::activex
+
+#endif  // USBORVA_ACTIVEX_SCENARIO_MODE_H_
