@@ -4,6 +4,7 @@
 
 #include "support/alloc_counter.h"
 #include "support/null_container.h"
+#include "support/open_session.h"
 #include "transport/transport.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
@@ -53,25 +54,7 @@ BENCHMARK(BM_DispatchCardDataEnd);
 void BM_DispatchUnknownReport(benchmark::State& state) { DispatchOne(state, {0x21, 0, 0, 0}); }
 BENCHMARK(BM_DispatchUnknownReport);
 
-// A control with its port open on a simulated terminal, torn down cleanly.
-struct OpenSession {
-  OpenSession() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-    previous = InstallThreadHidSystem(&hid);
-    hid.SetConfigText(std::string());
-    hid.AddInterface();
-    control.InitProperties();
-    control.put_PortOpen(true);
-  }
-  ~OpenSession() {
-    control.Terminate();
-    InstallThreadHidSystem(previous);
-  }
-  SimulatedHidSystem hid;
-  bench::NullContainer container;
-  USBORVA control{container};
-  HidSystem* previous = nullptr;
-};
+using bench::OpenSession;
 
 void BM_IdleTick(benchmark::State& state) {
   OpenSession session;

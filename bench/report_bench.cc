@@ -18,6 +18,7 @@
 #include "hidraw/fuse_node_figures.h"
 #include "support/alloc_counter.h"
 #include "support/null_container.h"
+#include "support/open_session.h"
 #include "transport/transport.h"
 #include "usborva/card_view.h"
 #include "usborva/convert.h"
@@ -27,37 +28,7 @@
 namespace usborva {
 namespace {
 
-// Every event counts, so a benchmark can tell that its report was acted on.
-class CountingContainer : public bench::NullContainer {
- public:
-  void CardDataError() override { ++events; }
-  void CardStatusChanged(uint8_t&, uint8_t&, uint8_t&) override { ++events; }
-  void PINResponse(uint8_t&, String&, String&) override { ++events; }
-  void SelectResponse(uint8_t&, uint8_t&) override { ++events; }
-};
-
-// A control with its port open on a simulated terminal, torn down cleanly.
-struct OpenSession {
-  OpenSession() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-    previous = InstallThreadHidSystem(&hid);
-    hid.SetConfigText(std::string());
-    hid.AddInterface();
-    control.InitProperties();
-    control.put_PortOpen(true);
-  }
-  ~OpenSession() {
-    control.Terminate();
-    InstallThreadHidSystem(previous);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-  }
-  void Tick() { container.timer().Tick(); }
-
-  SimulatedHidSystem hid;
-  CountingContainer container;
-  USBORVA control{container};
-  HidSystem* previous = nullptr;
-};
+using bench::OpenSession;
 
 const uint8_t kKsn[10] = {0xFF, 0xFF, 0x98, 0x76, 0x54, 0x32, 0x10, 0xE0, 0x00, 0x01};
 const uint8_t kEpb[8] = {0x3A, 0x91, 0x0C, 0x5E, 0x77, 0x12, 0xB4, 0xF0};
@@ -95,7 +66,7 @@ void CountAllocations(benchmark::State& state, uint64_t before, double ops_per_i
 }
 
 void Dispatch(benchmark::State& state, const sim::Report& report) {
-  CountingContainer container;
+  bench::NullContainer container;
   USBORVA control(container);
   control.InitProperties();
   const uint64_t before = bench::Allocations();
@@ -192,7 +163,7 @@ const String& SpacedHexText() {
 // The host's card-parsing calls on the text it keeps in CardData after a swipe.
 template <typename Call>
 void CardParse(benchmark::State& state, Call call) {
-  CountingContainer container;
+  bench::NullContainer container;
   USBORVA control(container);
   control.InitProperties();
   const std::string text = std::string(kTrack1) + kTrack2;

@@ -5,7 +5,7 @@
 
 namespace usborva::bench {
 
-// The cheapest container that works: events go nowhere, the timer only remembers.
+// The cheapest container that works: events are only counted, the timer only remembers.
 class NullContainer : public Container, public EventSink {
  public:
   class NullTimer : public Timer {
@@ -38,8 +38,13 @@ class NullContainer : public Container, public EventSink {
   }
   void SaveSetting(const String&, const String&, const String&, const String&) override {}
   void MessageBox(const String&) override {}
+  // Every event counts, so a benchmark can tell that its report was acted on.
   void CardDataChanged() override { ++events; }
+  void CardDataError() override { ++events; }
   void DeviceStatusChanged(uint8_t&, uint8_t&, uint8_t&) override { ++events; }
+  void CardStatusChanged(uint8_t&, uint8_t&, uint8_t&) override { ++events; }
+  void PINResponse(uint8_t&, String&, String&) override { ++events; }
+  void SelectResponse(uint8_t&, uint8_t&) override { ++events; }
   void DisplayDone(uint8_t&) override { ++events; }
 
   NullTimer& timer() { return *timer_; }

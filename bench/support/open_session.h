@@ -1,0 +1,38 @@
+#ifndef USBORVA_BENCH_OPEN_SESSION_H_
+#define USBORVA_BENCH_OPEN_SESSION_H_
+
+#include <string>
+
+#include "support/null_container.h"
+#include "transport/transport.h"
+#include "usborva/simulated_hid_system.h"
+#include "usborva/usborva.h"
+
+namespace usborva::bench {
+
+// A control with its port open on a simulated terminal, torn down cleanly.
+struct OpenSession {
+  OpenSession() {
+    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+    previous = InstallThreadHidSystem(&hid);
+    hid.SetConfigText(std::string());
+    hid.AddInterface();
+    control.InitProperties();
+    control.put_PortOpen(true);
+  }
+  ~OpenSession() {
+    control.Terminate();
+    InstallThreadHidSystem(previous);
+    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  }
+  void Tick() { container.timer().Tick(); }
+
+  SimulatedHidSystem hid;
+  NullContainer container;
+  USBORVA control{container};
+  HidSystem* previous = nullptr;
+};
+
+}  // namespace usborva::bench
+
+#endif  // USBORVA_BENCH_OPEN_SESSION_H_
