@@ -50,18 +50,6 @@ RigDevice Terminal(std::vector<uint8_t> descriptor = kTerminalDescriptor) {
   return device;
 }
 
-// The node as the rig plugs it, for a test to add misbehaviour to.
-FakeNode NodeOf(const RigDevice& device) {
-  FakeNode node;
-  node.bus = device.bus;
-  node.vendor = device.vendor;
-  node.product = device.product;
-  node.descriptor = device.descriptor;
-  node.name = device.hid_name;
-  node.uniq = device.hid_uniq;
-  return node;
-}
-
 Bytes Filled(Bytes head, size_t size, uint8_t fill) {
   head.resize(size, fill);
   return head;
@@ -136,7 +124,7 @@ Bytes BareAnswer(const Bytes& request) { return {request[0]}; }
 
 TEST_F(HostileTerminalTest, InputReportsAreCutOrPaddedToTheCapsAndUndeclaredIdsDropped) {
   const RigDevice device = Terminal(WithoutInput25());
-  PlugHostile(0, device, NodeOf(device));
+  PlugHostile(0, device, KernelRig::NodeOf(device));
   const Handle handle = Open(0);
   ASSERT_NE(handle, kInvalidHandleValue);
   const Bytes long_report = Filled({0x22, 0x01, 0x02, 0x03}, 300, 0xEE);
@@ -179,7 +167,7 @@ TEST_F(HostileTerminalTest, InputReportsAreCutOrPaddedToTheCapsAndUndeclaredIdsD
 
 TEST_F(HostileTerminalTest, UnnumberedReportsLongerOrShorterThanTheCaps) {
   RigDevice device = Terminal(kUnnumberedDescriptor);
-  PlugHostile(0, device, NodeOf(device));
+  PlugHostile(0, device, KernelRig::NodeOf(device));
   const Handle handle = Open(0);
   ASSERT_NE(handle, kInvalidHandleValue);
   const Bytes long_report = Filled({}, 100, 0x5A);
@@ -199,7 +187,7 @@ TEST_F(HostileTerminalTest, UnnumberedReportsLongerOrShorterThanTheCaps) {
 
 TEST_F(HostileTerminalTest, HostileReportsThroughThePollLoop) {
   const RigDevice device = Terminal(WithoutInput25());
-  PlugHostile(0, device, NodeOf(device), BareAnswer);
+  PlugHostile(0, device, KernelRig::NodeOf(device), BareAnswer);
   control_->put_PortOpen(true);
   ASSERT_TRUE(control_->state().PortOpen);
   rig().fs().SendInput(0, {0x20});                                       // padded with zeros
@@ -246,7 +234,7 @@ TEST_F(HostileTerminalTest, FeatureAnswersOfTheWrongLength) {
   for (const FeatureCase& c : cases) {
     SCOPED_TRACE(c.name);
     const RigDevice device = Terminal();
-    FakeNode node = NodeOf(device);
+    FakeNode node = KernelRig::NodeOf(device);
     node.feature_count = c.claimed_count;
     PlugHostile(number, device, node, [&](const Bytes&) { return c.answer; });
     const Handle handle = Open(number++);
@@ -264,7 +252,7 @@ TEST_F(HostileTerminalTest, FeatureAnswersOfTheWrongLength) {
 TEST_F(HostileTerminalTest, HostileIdentityAnswersStillOpenThePort) {
   // Every answer claims 255 data bytes and far more than the buffer; the data is short.
   const RigDevice device = Terminal();
-  FakeNode node = NodeOf(device);
+  FakeNode node = KernelRig::NodeOf(device);
   node.feature_count = 5000;
   PlugHostile(0, device, node, [](const Bytes& request) {
     return request[0] == 0x0E ? Bytes{0x0E, 0x01, 0x00, 0xFF, 'K', 'S', 'N'} : Bytes{0x09};
@@ -328,7 +316,7 @@ TEST_F(HostileTerminalTest, GarbageDescriptorsAreRefusedOrBounded) {
     const bool parses =
         hidraw::ParseReportDescriptor(c.bytes, &parsed) == hidraw::DescriptorStatus::kOk;
     const RigDevice device = Terminal(c.bytes);
-    FakeNode node = NodeOf(device);
+    FakeNode node = KernelRig::NodeOf(device);
     node.descriptor_size = c.claimed_size;
     PlugHostile(number, device, node);
     const Handle handle = Open(number++);
@@ -361,7 +349,7 @@ TEST_F(HostileTerminalTest, PortOpenOnAGarbageDescriptorFailsClosed) {
   hidraw::DescriptorCaps parsed;
   ASSERT_NE(hidraw::ParseReportDescriptor(device.descriptor, &parsed),
             hidraw::DescriptorStatus::kOk);
-  PlugHostile(0, device, NodeOf(device), BareAnswer);
+  PlugHostile(0, device, KernelRig::NodeOf(device), BareAnswer);
   control_->put_PortOpen(true);
   EXPECT_FALSE(control_->state().PortOpen);
   EXPECT_EQ(transport::ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
@@ -374,7 +362,7 @@ TEST_F(HostileTerminalTest, PortOpenOnAGarbageDescriptorFailsClosed) {
 
 TEST_F(HostileTerminalTest, ThePollLoopCarriesTheLargestReports) {
   const RigDevice device = Terminal(LargestReports());
-  PlugHostile(0, device, NodeOf(device), BareAnswer);
+  PlugHostile(0, device, KernelRig::NodeOf(device), BareAnswer);
   control_->put_PortOpen(true);
   ASSERT_TRUE(control_->state().PortOpen);
   EXPECT_EQ(transport::ThreadDeviceRecord().InputReport.size(), hidraw::kMaxReportBytes);
@@ -412,7 +400,7 @@ TEST_F(HostileTerminalTest, StringsWithoutNulOrWithLyingCounts) {
     device.usb_serial.reset();
     device.usb_product.reset();
     device.hid_name.clear();
-    FakeNode node = NodeOf(device);
+    FakeNode node = KernelRig::NodeOf(device);
     node.name = c.text;
     node.uniq = c.text;
     node.strings_without_nul = c.without_nul;
@@ -440,7 +428,7 @@ TEST_F(HostileTerminalTest, StringsWithoutNulOrWithLyingCounts) {
 TEST_F(HostileTerminalTest, PortOpenKeepsTheFirstCharactersOfAnUnterminatedSerial) {
   RigDevice device = Terminal();
   device.usb_serial.reset();
-  FakeNode node = NodeOf(device);
+  FakeNode node = KernelRig::NodeOf(device);
   node.uniq = std::string(300, 'U');
   node.strings_without_nul = true;
   node.string_count = 1000;

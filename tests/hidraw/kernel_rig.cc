@@ -48,7 +48,7 @@ KernelRig::~KernelRig() {
   fs::remove_all(dir_, ignored);
 }
 
-void KernelRig::Plug(int number, const RigDevice& device) {
+FakeNode KernelRig::NodeOf(const RigDevice& device) {
   FakeNode node;
   node.bus = device.bus;
   node.vendor = device.vendor;
@@ -57,6 +57,11 @@ void KernelRig::Plug(int number, const RigDevice& device) {
   node.name = device.hid_name;
   node.uniq = device.hid_uniq;
   node.refuse_open = device.refuse_open;
+  return node;
+}
+
+void KernelRig::Plug(int number, const RigDevice& device) {
+  FakeNode node = NodeOf(device);
   FakeSysfsDevice sysfs;
   sysfs.bus = device.bus;
   sysfs.vendor = device.vendor;

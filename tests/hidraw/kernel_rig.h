@@ -36,6 +36,8 @@ class KernelRig {
   ~KernelRig();
 
   void Plug(int number, const RigDevice& device);
+  // The FUSE node Plug serves for device, for a test to add misbehaviour to.
+  static FakeNode NodeOf(const RigDevice& device);
   void Unplug(int number);
   FakeHidrawFs& fs() { return *fs_; }
   HidrawRoots roots() const;
