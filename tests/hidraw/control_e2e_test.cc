@@ -66,48 +66,14 @@ RigDevice Terminal() {
   return device;
 }
 
-class HidrawControlTest : public KernelPathTest {
+class HidrawControlTest : public KernelControlTest {
  protected:
-  void SetUp() override {
-    KernelPathTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-    previous_ = InstallThreadHidSystem(hid_.get());
-    control_ = std::make_unique<USBORVA>(container_);
-    control_->InitProperties();
-  }
-  void TearDown() override {
-    if (control_ != nullptr) {
-      control_->Terminate();
-      control_.reset();
-      InstallThreadHidSystem(previous_);
-      hid_.reset();
-    }
-    KernelPathTest::TearDown();
-  }
-
   void PlugTerminal() {
     rig().Plug(kNode, Terminal());
     rig().fs().SetFeatureModel(kNode, model_.Model());
   }
 
-  // Ticks the poll loop until the host has seen event (by its name), at most max_ticks.
-  bool TickUntil(const std::string& event, int max_ticks = 40) {
-    for (int tick = 0; tick < max_ticks; ++tick) {
-      if (std::any_of(container_.events.begin(), container_.events.end(),
-                      [&](const std::string& e) { return e.rfind(event, 0) == 0; })) {
-        return true;
-      }
-      container_.Tick();
-    }
-    return false;
-  }
-
-  test::RecordingContainer container_;
   TerminalModel model_;
-  std::unique_ptr<HidrawHidSystem> hid_;
-  HidSystem* previous_ = nullptr;
-  std::unique_ptr<USBORVA> control_;
 };
 
 TEST_F(HidrawControlTest, PortOpenReadsTheTerminalsIdentity) {

@@ -67,26 +67,8 @@ struct GuardedBuffer {
   size_t length;
 };
 
-class HostileTerminalTest : public KernelPathTest {
+class HostileTerminalTest : public KernelControlTest {
  protected:
-  void SetUp() override {
-    KernelPathTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-    previous_ = InstallThreadHidSystem(hid_.get());
-    control_ = std::make_unique<USBORVA>(container_);
-    control_->InitProperties();
-  }
-  void TearDown() override {
-    if (control_ != nullptr) {
-      control_->Terminate();
-      control_.reset();
-      InstallThreadHidSystem(previous_);
-      hid_.reset();
-    }
-    KernelPathTest::TearDown();
-  }
-
   // Plugs device as node number, misbehaving as node says, its feature gets answered by
   // answer (an empty answer stalls).
   void PlugHostile(int number, const RigDevice& device, FakeNode node,
@@ -100,23 +82,6 @@ class HostileTerminalTest : public KernelPathTest {
     return hid_->CreateFileA(rig().NodePath(number).c_str(), kReadWrite, kShare, nullptr,
                              kOpenExisting, kFileFlagOverlapped);
   }
-
-  // Ticks the poll loop until the host has seen event (by its name), at most max_ticks.
-  bool TickUntil(const std::string& event, int max_ticks = 40) {
-    for (int tick = 0; tick < max_ticks; ++tick) {
-      if (std::any_of(container_.events.begin(), container_.events.end(),
-                      [&](const std::string& e) { return e.rfind(event, 0) == 0; })) {
-        return true;
-      }
-      container_.Tick();
-    }
-    return false;
-  }
-
-  test::RecordingContainer container_;
-  std::unique_ptr<HidrawHidSystem> hid_;
-  HidSystem* previous_ = nullptr;
-  std::unique_ptr<USBORVA> control_;
 };
 
 // Every identity query answered with its report ID and nothing else.

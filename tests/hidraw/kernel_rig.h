@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,8 @@
 #include "fake_hidraw_fs.h"
 #include "fake_sysfs.h"
 #include "usborva/hidraw_hid_system.h"
+#include "usborva/usborva.h"
+#include "usborva_test/recording_container.h"
 
 namespace usborva::testing {
 
@@ -64,6 +67,46 @@ class KernelPathTest : public ::testing::Test {
  private:
   std::unique_ptr<KernelRig> rig_;
   std::optional<std::string> saved_config_dir_;
+};
+
+// A KernelPathTest with a control on the rig's backend: the HidrawHidSystem installed on
+// the thread and a fresh USBORVA in a recording container, ended and removed after the test.
+class KernelControlTest : public KernelPathTest {
+ protected:
+  void SetUp() override {
+    KernelPathTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
+    previous_ = InstallThreadHidSystem(hid_.get());
+    control_ = std::make_unique<USBORVA>(container_);
+    control_->InitProperties();
+  }
+  void TearDown() override {
+    if (control_ != nullptr) {
+      control_->Terminate();
+      control_.reset();
+      InstallThreadHidSystem(previous_);
+      hid_.reset();
+    }
+    KernelPathTest::TearDown();
+  }
+
+  // Ticks the poll loop until the host has seen event (by its name), at most max_ticks.
+  bool TickUntil(const std::string& event, int max_ticks = 40) {
+    for (int tick = 0; tick < max_ticks; ++tick) {
+      if (std::any_of(container_.events.begin(), container_.events.end(),
+                      [&](const std::string& e) { return e.rfind(event, 0) == 0; })) {
+        return true;
+      }
+      container_.Tick();
+    }
+    return false;
+  }
+
+  test::RecordingContainer container_;
+  std::unique_ptr<HidrawHidSystem> hid_;
+  HidSystem* previous_ = nullptr;
+  std::unique_ptr<USBORVA> control_;
 };
 
 }  // namespace usborva::testing
