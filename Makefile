@@ -3,7 +3,9 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD     ?= build
 FUZZ_TIME ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
-CMAKE_CFG  = cmake -S . $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# ccache, when the machine has it, makes rebuilds of unchanged files free.
+LAUNCHER  := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache")
+CMAKE_CFG  = cmake -S . $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all deps demo test test-plain test-asan bench bench-all fuzz format format-check clean
 
