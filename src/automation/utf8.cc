@@ -1,3 +1,5 @@
+#include "usborva/utf8.h"
+
 #include <string_view>
 
 #include "usborva/variant.h"
@@ -57,6 +59,14 @@ char32_t DecodeOne(std::string_view utf8, size_t& i) {
 }
 
 }  // namespace
+
+Utf8Step DecodeUtf8(std::string_view utf8, size_t offset) {
+  size_t next = offset;
+  const char32_t cp = DecodeOne(utf8, next);
+  const bool valid =
+      !(cp == kReplacement && !(next - offset == 3 && utf8.substr(offset, 3) == "\xEF\xBF\xBD"));
+  return Utf8Step{cp, next - offset, valid};
+}
 
 String Utf8ToString(std::string_view utf8) {
   String out;
