@@ -5,18 +5,24 @@ FUZZ_TIME ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 # ccache, when the machine has it, makes rebuilds of unchanged files free.
 LAUNCHER  := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache")
-CMAKE_CFG  = cmake -S . $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Our own builds treat warnings as errors; a consumer's build does not.
+CMAKE_CFG  = cmake -S . $(GENERATOR) $(LAUNCHER) -DUSBORVA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps demo test test-plain test-asan bench bench-all fuzz format format-check clean
+.PHONY: all deps deps-demo demo test test-plain test-asan test-clang package test-package bench bench-all fuzz format format-check clean
 
-all: $(BUILD)/plain/.configured
+all: deps $(BUILD)/plain/.configured
+	cmake -B $(BUILD)/plain -DUSBORVA_TESTS=ON > /dev/null
 	cmake --build $(BUILD)/plain -j $(JOBS)
 
 deps:
-	@sh scripts/install-deps.sh
+	@sh scripts/install-deps.sh test
+deps-demo:
+	@sh scripts/install-deps.sh demo
 
-$(BUILD)/plain/.configured: | deps
-	$(CMAKE_CFG) -B $(BUILD)/plain
+# The plain build is Release, as a packager builds it. The demo needs no test framework:
+# `make demo` configures it without tests, `make test` turns them on.
+$(BUILD)/plain/.configured: | deps-demo
+	$(CMAKE_CFG) -B $(BUILD)/plain -DCMAKE_BUILD_TYPE=Release -DUSBORVA_TESTS=OFF
 	@touch $@
 
 $(BUILD)/asan/.configured: | deps
@@ -27,10 +33,12 @@ demo: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_tool
 	$(BUILD)/plain/tools/usborva/usborva demo
 
-# Plain tests, the same under ASan+UBSan, then every fuzz target for a few seconds.
-test: test-plain test-asan fuzz-smoke
+# Plain tests (Release), the same under ASan+UBSan, a clang build, every fuzz target for a
+# few seconds, then the Debian packages installed into a scratch root and used.
+test: test-plain test-asan test-clang fuzz-smoke test-package
 
-test-plain: $(BUILD)/plain/.configured
+test-plain: deps $(BUILD)/plain/.configured
+	cmake -B $(BUILD)/plain -DUSBORVA_TESTS=ON > /dev/null
 	cmake --build $(BUILD)/plain -j $(JOBS)
 	cd $(BUILD)/plain && ctest --output-on-failure -j $(JOBS)
 
@@ -38,6 +46,27 @@ test-asan: $(BUILD)/asan/.configured
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Debian packages (cmake/package.cmake) from the plain build, and the test that installs
+# them into a scratch root and uses them.
+package: $(BUILD)/plain/.configured
+	cmake --build $(BUILD)/plain -j $(JOBS)
+	rm -rf $(BUILD)/plain/packages
+	cd $(BUILD)/plain && cpack -G DEB > cpack.log || { cat cpack.log; exit 1; }
+	@ls $(BUILD)/plain/packages/*.deb
+
+test-package: deps package
+	sh tests/package/run_package_test.sh $(BUILD)/plain/packages tests/install/consumer \
+	  $(BUILD)/package-test
+
+# One clang build of the library, the tool and the tests: what only clang warns about.
+$(BUILD)/clang/.configured: | deps
+	CXX=clang++ $(CMAKE_CFG) -B $(BUILD)/clang -DCMAKE_BUILD_TYPE=Release
+	@touch $@
+
+test-clang: $(BUILD)/clang/.configured
+	cmake --build $(BUILD)/clang -j $(JOBS)
+	cd $(BUILD)/clang && ctest --output-on-failure -j $(JOBS)
 
 # The performance report: one table, measured in one run (docs/performance.md).
 bench: $(BUILD)/bench/.configured

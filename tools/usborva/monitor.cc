@@ -89,9 +89,16 @@ int ReportOpenFailure(Session& session, std::ostream& err) {
 std::string StatusText(Session& session) {
   std::string time = FormatTime(session.Elapsed());
   time.erase(0, time.find_first_not_of(' '));
-  return "[" + std::string(session.control().get_PortOpen() ? "port open" : "port closed") + " | " +
-         (session.tap().connected() ? "terminal connected" : "terminal lost") +
-         " | reports: " + std::to_string(session.tap().reports()) + " | " + time + "]";
+  // Appended piece by piece: g++ 12 at -O3 sees a false overlap in "literal" + temporary.
+  std::string status = "[";
+  status += session.control().get_PortOpen() ? "port open" : "port closed";
+  status += session.tap().connected() ? " | terminal connected" : " | terminal lost";
+  status += " | reports: ";
+  status += std::to_string(session.tap().reports());
+  status += " | ";
+  status += time;
+  status += "]";
+  return status;
 }
 
 void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration) {
