@@ -154,6 +154,7 @@ class USBORVA {
   int32_t ExchangeFeatureReport(bool get, const String& command, Variant& output);
   int32_t QueryExchange(bool set_first, const String& command, Variant& output);
   void ReconnectDevice();
+  void RearmAfterTick(uint64_t generation);
   void ReadDeviceString(int which, String& field);
   void DispatchCardDataItem(std::span<const uint8_t> report);
 
@@ -163,6 +164,11 @@ class USBORVA {
   // Counts opens, closes and terminations, so a tick can tell that a handler changed the
   // port under it.
   uint64_t lifecycle_generation_ = 0;
+  // True from an open that started the poll timer until the next close, failed open or
+  // termination. An open that stops at the matching re-check leaves it as it was, as it
+  // leaves the flag and the timer: a tick whose handler made such an open re-arms the
+  // timer from this, since the timer's own state is the tick's re-entry guard then.
+  bool polling_ = false;
 };
 
 }  // namespace usborva

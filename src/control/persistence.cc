@@ -128,6 +128,7 @@ void USBORVA::WriteProperties(PropertyBag& bag) {
 // event for every instance on the thread.
 void USBORVA::Terminate() {
   ++lifecycle_generation_;
+  polling_ = false;
   tmrMain_->SetEnabled(false);
   transport::CloseDevice();
   transport::CloseReadEvent();
