@@ -33,6 +33,11 @@ struct HostOptions {
   std::ostream* message_out = nullptr;
   // Message boxes wait for Enter (only when standard input is a terminal).
   bool interactive = false;
+  // Saved property bags keep the clear card data (CardData and Track1Data-Track3Data).
+  // Off by default: full track data must not be kept at rest once the card has been
+  // authorized. Turn it on only at the user's explicit request, for example to replay a
+  // test card; CardDataMasked, the encrypted tracks and the KSNs are saved either way.
+  bool persist_card_data = false;
 };
 
 // A container for the control in an ordinary program: timers on an EventLoop of the
@@ -58,6 +63,8 @@ class Host final : public Container {
   void SaveSetting(const String& application, const String& section, const String& key,
                    const String& value) override;
   void MessageBox(const String& text) override;
+  // HostOptions::persist_card_data.
+  bool PersistCardData() override { return persist_card_data_; }
 
   void set_user_mode(bool user_mode) { user_mode_ = user_mode; }
   // Null drops events.
@@ -83,6 +90,7 @@ class Host final : public Container {
  private:
   EventLoop& loop_;
   bool user_mode_;
+  bool persist_card_data_;
   std::unique_ptr<host::EventForwarder> events_;
   SettingsStore settings_;
   ConsoleMessageBox message_box_;

@@ -17,6 +17,18 @@ namespace usborva {
 // Property procedures follow the COM convention get_X / put_X; a put that refuses, and a
 // method that raises, throws AutomationError. Members appear in the order of the control's
 // default interface.
+//
+// Card data in memory. While a card is handled, the process holds clear track data, PANs,
+// key serial numbers and encrypted PIN blocks, and a core dump would write them to disk.
+// A host should therefore switch core dumps off for its whole life, before it opens the
+// port: on Linux setrlimit(RLIMIT_CORE) to 0 and prctl(PR_SET_DUMPABLE, 0), which also
+// keeps other processes of the same user from attaching to it (the usborva tool does both);
+// on Windows, leave the process out of crash-dump collection. The control does its part:
+// it wipes the input report buffer when the device is closed (port closed, device lost,
+// Terminate) and the KSN and EPB texts of PINResponse once the handler returns, and it
+// saves no clear card data in a property bag unless the container asks for it
+// (Container::PersistCardData). What the host copies out of the properties and events is
+// the host's to wipe.
 class USBORVA {
  public:
   // The container must outlive the control. Creates the poll timer tmrMain: disabled,
@@ -30,7 +42,10 @@ class USBORVA {
 
   // --- container events
   void InitProperties();
+  // Loads all 35 keys, clear card data included, so every saved bag keeps loading.
   void ReadProperties(PropertyBag& bag);
+  // Writes all 35 keys; CardData and Track1Data-Track3Data go as their defaults (so no key
+  // is stored) unless container.PersistCardData() says otherwise.
   void WriteProperties(PropertyBag& bag);
   void Terminate();
 
@@ -154,6 +169,7 @@ class USBORVA {
   int32_t ExchangeFeatureReport(bool get, const String& command, Variant& output);
   int32_t QueryExchange(bool set_first, const String& command, Variant& output);
   void ReconnectDevice();
+  void RearmAfterTick(uint64_t generation);
   void ReadDeviceString(int which, String& field);
   void DispatchCardDataItem(std::span<const uint8_t> report);
 
@@ -163,6 +179,11 @@ class USBORVA {
   // Counts opens, closes and terminations, so a tick can tell that a handler changed the
   // port under it.
   uint64_t lifecycle_generation_ = 0;
+  // True from an open that started the poll timer until the next close, failed open or
+  // termination. An open that stops at the matching re-check leaves it as it was, as it
+  // leaves the flag and the timer: a tick whose handler made such an open re-arms the
+  // timer from this, since the timer's own state is the tick's re-entry guard then.
+  bool polling_ = false;
 };
 
 }  // namespace usborva

@@ -4,6 +4,7 @@
 // is raised, because a handler may reopen the port and replace the input buffer.
 #include <array>
 
+#include "automation/secure_wipe.h"
 #include "usborva/convert.h"
 #include "usborva/usborva.h"
 
@@ -66,6 +67,9 @@ void USBORVA::DispatchInputReport(std::span<const uint8_t> report) {
       uint8_t op_status = report[1];
       String ksn = convert::BytesToHex(report, 2, 10);
       String epb = convert::BytesToHex(report, 12, 8);
+      // The host has had them; what the handler left in the texts goes too.
+      automation_internal::ScopedWipe wipe_ksn(ksn);
+      automation_internal::ScopedWipe wipe_epb(epb);
       sink.PINResponse(op_status, ksn, epb);
       return;
     }

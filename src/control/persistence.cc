@@ -17,12 +17,14 @@ using BoolField = bool ControlState::*;
 struct PersistedKey {
   const char16_t* key;
   std::variant<StringField, LongField, ByteField, BoolField> field;
+  // Clear card data: saved only when the container opts in (Container::PersistCardData).
+  bool clear_card_data = false;
 };
 
 // In read order. The write order differs only in that CardDataMasked goes first and
 // CardData eighth; each side looks keys up by name, so the orders interoperate.
 constexpr PersistedKey kKeys[] = {
-    {u"CardData", &ControlState::CardData},
+    {u"CardData", &ControlState::CardData, true},
     {u"Track1Length", &ControlState::Track1Length},
     {u"Track2Length", &ControlState::Track2Length},
     {u"Track3Length", &ControlState::Track3Length},
@@ -51,9 +53,9 @@ constexpr PersistedKey kKeys[] = {
     {u"DeviceState", &ControlState::DeviceState},
     {u"SessionStatus", &ControlState::SessionStatus},
     {u"DeviceStatus", &ControlState::DeviceStatus},
-    {u"Track1Data", &ControlState::Track1Data},
-    {u"Track2Data", &ControlState::Track2Data},
-    {u"Track3Data", &ControlState::Track3Data},
+    {u"Track1Data", &ControlState::Track1Data, true},
+    {u"Track2Data", &ControlState::Track2Data, true},
+    {u"Track3Data", &ControlState::Track3Data, true},
     {u"EncTrack1Data", &ControlState::EncTrack1Data},
     {u"EncTrack2Data", &ControlState::EncTrack2Data},
     {u"EncTrack3Data", &ControlState::EncTrack3Data},
@@ -108,10 +110,17 @@ void USBORVA::ReadProperties(PropertyBag& bag) {
   }
 }
 
+// Every key is still written, in the same order, so a bag keeps its shape; the clear card
+// data goes as its default unless the container opts in, which the omit-when-default rule
+// turns into no key at all (and removes one an older save left behind). Full track data
+// must not be kept at rest after authorization, and a saved form outlives the transaction.
 void USBORVA::WriteProperties(PropertyBag& bag) {
+  const bool persist_card_data = container_.PersistCardData();
   for (size_t i = 0; i < std::size(kKeys); ++i) {
     const PersistedKey& entry = kKeys[WriteOrderToReadIndex(i)];
-    bag.WriteProperty(entry.key, Save(state_, entry), DefaultOf(entry));
+    const Variant default_value = DefaultOf(entry);
+    const bool withheld = entry.clear_card_data && !persist_card_data;
+    bag.WriteProperty(entry.key, withheld ? default_value : Save(state_, entry), default_value);
   }
 }
 
@@ -119,6 +128,7 @@ void USBORVA::WriteProperties(PropertyBag& bag) {
 // event for every instance on the thread.
 void USBORVA::Terminate() {
   ++lifecycle_generation_;
+  polling_ = false;
   tmrMain_->SetEnabled(false);
   transport::CloseDevice();
   transport::CloseReadEvent();

@@ -21,13 +21,20 @@ void USBORVA::PollTick() {
   } catch (...) {
     // An exception from the host's own handler goes back to the host's loop, but the
     // loop must not stop polling because of it.
-    if (lifecycle_generation_ == generation) tmrMain_->SetEnabled(true);
+    RearmAfterTick(generation);
     throw;
   }
-  // A handler that opened, closed or ended the port during this tick has already left the
-  // timer as the port now needs it: re-arming it would reopen a terminal the host just
-  // closed. Otherwise polling goes on.
-  if (lifecycle_generation_ == generation) tmrMain_->SetEnabled(true);
+  RearmAfterTick(generation);
+}
+
+// A handler that closed or ended the port during the tick, or whose open failed, has
+// stopped polling: re-arming the timer would reopen a terminal the host just closed. A
+// handler whose open started the timer needs nothing. But an open that stopped at the
+// matching re-check leaves the timer as it found it, and inside a tick that is the tick's
+// own re-entry guard: left off, PortOpen would read True with nothing ever polling again.
+// Otherwise polling goes on.
+void USBORVA::RearmAfterTick(uint64_t generation) {
+  if (lifecycle_generation_ == generation || polling_) tmrMain_->SetEnabled(true);
 }
 
 void USBORVA::ReconnectDevice() {

@@ -37,6 +37,7 @@ void USBORVA::OpenPort() {
   transport::DeviceRecord& record = transport::ThreadDeviceRecord();
   const auto fail_closed = [this] {
     state_.PortOpen = false;
+    polling_ = false;
     tmrMain_->SetEnabled(false);
     container_.PropertyChanged(u"PortOpen");
   };
@@ -54,6 +55,7 @@ void USBORVA::OpenPort() {
   }
   transport::SizeInputBuffer();
   state_.PortOpen = true;
+  polling_ = true;
   tmrMain_->SetEnabled(true);
   ReadDeviceString(kSerialNumber, state_.DeviceSerialNum);
   ReadDeviceString(kProduct, state_.UsbProduct);
@@ -96,6 +98,7 @@ void USBORVA::ReadDeviceString(int which, String& field) {
 
 void USBORVA::ClosePort() {
   ++lifecycle_generation_;
+  polling_ = false;
   tmrMain_->SetEnabled(false);
   state_.PortOpen = false;
   transport::CloseDevice();

@@ -17,6 +17,7 @@ SettingsStore MakeSettingsStore(const std::string& root) {
 Host::Host(EventLoop& loop, HostOptions options)
     : loop_(loop),
       user_mode_(options.user_mode),
+      persist_card_data_(options.persist_card_data),
       events_(std::make_unique<host::EventForwarder>()),
       settings_(MakeSettingsStore(options.settings_root)),
       message_box_(options.message_out != nullptr ? *options.message_out : std::cout,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/secure_wipe.h"
 #include "transport/transport.h"
 
 namespace usborva::transport {
@@ -105,6 +106,10 @@ void CloseDevice() {
     hid.HidD_FreePreparsedData(record.PreparsedData);
     record.PreparsedData = 0;
   }
+  // The last report may be a card's tracks or a PIN block: it must not outlive the device
+  // in memory (or in a core file). With the read cancelled above the buffer is ours again;
+  // its size stays, since a reconnect resizes it anyway.
+  if (!record.ReadPending) automation_internal::SecureWipe(record.InputReport);
 }
 
 }  // namespace usborva::transport

@@ -49,7 +49,9 @@ TEST_F(DispatchTest, PinResponseCarriesKsnAndEpbAsUpperHex) {
 
 TEST_F(DispatchTest, CardItemsFillFieldsSilentlyAndTheEndItemRaises) {
   Dispatch(Padded({0x23, 1, 0, 3, '%', 'B', '4'}));
-  Dispatch(Padded({0x23, 2, 0, 0}));
+  Dispatch(Padded({0x23, 2, 0, 2, ';', '4'}));
+  EXPECT_EQ(control.get_Track2Data(), u";4");
+  Dispatch(Padded({0x23, 2, 0, 0, ';', '5'}));  // L = 0 empties the track, whatever follows
   Dispatch(Padded({0x23, 4, 0, 3, 0xAB, 0x01, 0xFF}));
   Dispatch(Padded({0x23, 7, 0, 2, 0x00, 0x0F}));
   EXPECT_TRUE(container.events.empty());

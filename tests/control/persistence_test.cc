@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "usborva/usborva.h"
 #include "usborva_test/error_of.h"
@@ -22,7 +25,12 @@ class MapBag : public PropertyBag {
                      const Variant& default_value) override {
     writes.push_back(test::Utf8(key));
     if (key == fail_key) throw AutomationError(error::kInvalidProcedureCall);
-    if (!ValueEquals(value, default_value)) values[key] = value;
+    // A value equal to its default is not stored, and removes what an earlier save left.
+    if (ValueEquals(value, default_value)) {
+      values.erase(key);
+    } else {
+      values[key] = value;
+    }
   }
   std::map<String, Variant> values;
   std::vector<std::string> reads, writes;
@@ -30,6 +38,82 @@ class MapBag : public PropertyBag {
 };
 
 using test::ErrorOf;
+using Strings = std::vector<std::string>;
+
+const Strings kReadOrder = {"CardData",
+                            "Track1Length",
+                            "Track2Length",
+                            "Track3Length",
+                            "Track1LengthMasked",
+                            "Track2LengthMasked",
+                            "Track3LengthMasked",
+                            "CardDataMasked",
+                            "PortOpen",
+                            "SigilLen",
+                            "SequenceNumber",
+                            "SigilStatus",
+                            "DeviceSerialNum",
+                            "UsbProduct",
+                            "BitmapCRC",
+                            "AuthLabel",
+                            "PINLabel",
+                            "MSRLabel",
+                            "Firmware",
+                            "MSRKSN",
+                            "PINKSN",
+                            "DeviceConfig",
+                            "CardEncodeType",
+                            "DUKPTKSN",
+                            "ReaderID",
+                            "SwipeCommandOutput",
+                            "DeviceState",
+                            "SessionStatus",
+                            "DeviceStatus",
+                            "Track1Data",
+                            "Track2Data",
+                            "Track3Data",
+                            "EncTrack1Data",
+                            "EncTrack2Data",
+                            "EncTrack3Data"};
+const Strings kClearCardData = {"CardData", "Track1Data", "Track2Data", "Track3Data"};
+
+// The write order: CardDataMasked first and CardData eighth, the rest as read.
+Strings WriteOrder() {
+  Strings order = kReadOrder;
+  std::swap(order[0], order[7]);
+  return order;
+}
+
+bool Contains(const Strings& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Every one of the 35 keys with a value other than its default, in the type it is saved as.
+std::map<String, Variant> FullBag() {
+  std::map<String, Variant> values;
+  int32_t n = 0;
+  for (const std::string& name : kReadOrder) {
+    const String key(name.begin(), name.end());
+    ++n;
+    if (name.find("Length") != std::string::npos || name == "SigilLen" ||
+        name == "SequenceNumber" || name == "SigilStatus") {
+      values[key] = Variant::FromLong(-n);
+    } else if (name == "DeviceState" || name == "SessionStatus" || name == "DeviceStatus") {
+      values[key] = Variant::FromByte(static_cast<uint8_t>(200 + n));
+    } else if (name == "PortOpen") {
+      values[key] = Variant::FromBoolean(true);
+    } else {
+      values[key] = Variant::FromString(key + u" value");
+    }
+  }
+  return values;
+}
+
+Strings KeysOf(const std::map<String, Variant>& values) {
+  Strings keys;
+  for (const auto& [key, value] : values) keys.push_back(test::Utf8(key));
+  return keys;
+}
 
 class PersistenceTest : public ::testing::Test {
  protected:
@@ -42,15 +126,46 @@ TEST_F(PersistenceTest, NewInstanceSavesNoKeyButVisitsAll35InWriteOrder) {
   control.InitProperties();
   control.WriteProperties(bag);
   EXPECT_TRUE(bag.values.empty());
-  ASSERT_EQ(bag.writes.size(), 35u);
-  EXPECT_EQ(bag.writes[0], "CardDataMasked");
-  EXPECT_EQ(bag.writes[7], "CardData");
-  EXPECT_EQ(bag.writes[8], "PortOpen");
-  EXPECT_EQ(bag.writes[34], "EncTrack3Data");
+  EXPECT_EQ(bag.writes, WriteOrder());
+  control.ReadProperties(bag);
+  EXPECT_EQ(bag.reads, kReadOrder);
   EXPECT_TRUE(container.notifications.empty());
 }
 
+TEST_F(PersistenceTest, DefaultSaveOmitsClearCardDataAndKeepsEverythingElse) {
+  bag.values = FullBag();
+  USBORVA control(container);
+  control.ReadProperties(bag);  // a bag an older save filled with clear card data
+  EXPECT_EQ(control.get_CardData(), u"CardData value");
+  EXPECT_EQ(control.get_Track2Data(), u"Track2Data value");
+  control.DispatchInputReport(std::vector<uint8_t>{0x23, 3, 0, 2, ';', '4'});
+  control.WriteProperties(bag);
+  EXPECT_EQ(bag.writes, WriteOrder());
+  for (const std::string& name : kClearCardData) EXPECT_FALSE(Contains(KeysOf(bag.values), name));
+  EXPECT_EQ(bag.values.size(), 31u);
+  EXPECT_EQ(bag.values.at(u"CardDataMasked"), Variant::FromString(u"CardDataMasked value"));
+  EXPECT_EQ(bag.values.at(u"EncTrack1Data"), Variant::FromString(u"EncTrack1Data value"));
+  EXPECT_EQ(bag.values.at(u"DUKPTKSN"), Variant::FromString(u"DUKPTKSN value"));
+  EXPECT_EQ(bag.values.at(u"PINKSN"), Variant::FromString(u"PINKSN value"));
+  EXPECT_EQ(bag.values.at(u"MSRKSN"), Variant::FromString(u"MSRKSN value"));
+  // Saving changes nothing the running control holds.
+  EXPECT_EQ(control.get_Track3Data(), u";4");
+  EXPECT_EQ(control.get_CardData(), u"CardData value");
+}
+
+TEST_F(PersistenceTest, OptedInSaveKeepsAll35AndEveryOneLoadsBack) {
+  container.persist_card_data = true;
+  const std::map<String, Variant> full = FullBag();
+  bag.values = full;
+  USBORVA control(container);
+  control.ReadProperties(bag);
+  MapBag saved;
+  control.WriteProperties(saved);
+  EXPECT_EQ(saved.values, full);
+}
+
 TEST_F(PersistenceTest, ValuesRoundTripWithTheirTypes) {
+  container.persist_card_data = true;
   USBORVA saved(container);
   saved.InitProperties();
   saved.put_CardData(u"%B4111?");
@@ -65,9 +180,7 @@ TEST_F(PersistenceTest, ValuesRoundTripWithTheirTypes) {
 
   USBORVA loaded(container);
   loaded.ReadProperties(bag);
-  ASSERT_EQ(bag.reads.size(), 35u);
-  EXPECT_EQ(bag.reads[0], "CardData");
-  EXPECT_EQ(bag.reads[7], "CardDataMasked");
+  EXPECT_EQ(bag.reads, kReadOrder);
   EXPECT_EQ(loaded.get_CardData(), u"%B4111?");
   EXPECT_EQ(loaded.get_Track1Length(), -1);
   EXPECT_EQ(loaded.get_DeviceStatus(), 9);
@@ -112,26 +225,41 @@ TEST_F(PersistenceTest, FailingBagStopsAtThatKeyBothWays) {
   EXPECT_EQ(bag.writes.back(), "SigilLen");
   EXPECT_EQ(bag.values.count(u"CardDataMasked"), 1u);
   EXPECT_EQ(bag.values.count(u"SwipeCommandOutput"), 0u);
+
+  MapBag full;
+  full.values = FullBag();
+  full.fail_key = u"SigilLen";
+  USBORVA loaded(container);
+  EXPECT_EQ(ErrorOf([&] { loaded.ReadProperties(full); }), 5);
+  EXPECT_EQ(full.reads.back(), "SigilLen");
+  EXPECT_EQ(loaded.get_CardDataMasked(), u"CardDataMasked value");  // read before it
+  EXPECT_TRUE(loaded.get_PortOpen());
+  EXPECT_EQ(loaded.get_SigilLen(), 0);  // the failing key and those after it stay empty
+  EXPECT_EQ(loaded.get_SwipeCommandOutput(), u"");
+  EXPECT_EQ(loaded.get_EncTrack3Data(), u"");
 }
 
 TEST_F(PersistenceTest, ClearBufferResetsItsFieldsAndNotifiesCardDataOnly) {
+  container.persist_card_data = true;
+  bag.values = FullBag();
   USBORVA control(container);
-  control.InitProperties();
-  control.put_CardData(u"x");
-  control.put_Track2LengthMasked(4);
-  control.put_SessionID(Variant::FromBytes({9}));
-  control.DispatchInputReport(std::vector<uint8_t>{0x20, 1, 2, 3});
-  control.DispatchInputReport(std::vector<uint8_t>{0x23, 1, 0, 1, 'T'});
+  control.ReadProperties(bag);
+  control.put_SessionID(Variant::FromBytes({9, 8}));
+  control.put_SigilData(Variant::FromString(u"kept"));
   container.notifications.clear();
-  container.events.clear();
   EXPECT_EQ(control.ClearBuffer(), 0);
-  EXPECT_EQ(control.get_CardData(), u"");
-  EXPECT_EQ(control.get_Track2LengthMasked(), 0);
-  EXPECT_TRUE(control.get_SessionID().bytes().empty());
-  EXPECT_EQ(control.get_Track1Data(), u"T");
-  EXPECT_EQ(control.get_DeviceState(), 1);
-  EXPECT_EQ(container.notifications, (std::vector<std::string>{"CardData"}));
+  EXPECT_EQ(container.notifications, Strings{"CardData"});
   EXPECT_TRUE(container.events.empty());
+  EXPECT_FALSE(control.get_PortOpen());
+  EXPECT_EQ(control.get_SessionID(), Variant::FromBytes({}));
+  EXPECT_EQ(control.get_SigilData(), Variant::FromString(u"kept"));
+  // What is left to save is exactly what ClearBuffer keeps, with the values it had.
+  MapBag after;
+  control.WriteProperties(after);
+  EXPECT_EQ(KeysOf(after.values),
+            (Strings{"DeviceState", "DeviceStatus", "EncTrack1Data", "EncTrack2Data",
+                     "EncTrack3Data", "SessionStatus", "Track1Data", "Track2Data", "Track3Data"}));
+  for (const auto& [key, value] : after.values) EXPECT_EQ(value, bag.values.at(key));
 }
 
 TEST_F(PersistenceTest, DefaultSettingsGoThroughTheStoreUnderUsbhidStartup) {

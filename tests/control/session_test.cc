@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 
 #include "transport/transport.h"
 #include "usborva/convert.h"
@@ -24,6 +25,34 @@ sim::InterfaceSpec Spec(Edit edit) {
   edit(spec);
   return spec;
 }
+
+// A configuration file that can change between two reads, as one edited while the port
+// opens would. Unscripted, the machine's own file answers. Scripted, it says
+// UseConfigFile=TRUE and answers each product's Active key from active_answers, one per
+// matching check, then default_active: so the check inside OpenDevice and the caller's
+// re-check can disagree.
+class ScriptedConfigSystem : public SimulatedHidSystem {
+ public:
+  uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
+                                    char* buffer, uint32_t size, const char* file) override {
+    if (!scripted) {
+      return SimulatedHidSystem::GetPrivateProfileStringA(section, key, def, buffer, size, file);
+    }
+    bool value = true;
+    if (std::strcmp(key, "Active") == 0) {
+      value = default_active;
+      if (!active_answers.empty()) {
+        value = active_answers.front();
+        active_answers.pop_front();
+      }
+    }
+    std::snprintf(buffer, size, "%s", value ? "TRUE" : "FALSE");
+    return static_cast<uint32_t>(std::strlen(buffer));
+  }
+  bool scripted = false;
+  std::deque<bool> active_answers;
+  bool default_active = true;
+};
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -50,7 +79,7 @@ class SessionTest : public ::testing::Test {
     container.notifications.clear();
   }
 
-  SimulatedHidSystem hid;
+  ScriptedConfigSystem hid;
   test::RecordingContainer container;
   USBORVA control{container};
   HidSystem* previous_ = nullptr;
@@ -257,20 +286,24 @@ TEST_F(SessionTest, IdleTicksWaitOnOnePendingRead) {
 }
 
 TEST_F(SessionTest, UnplugThenReplugReconnectsAndLosesNothingQueuedAfter) {
-  hid.SetConfigText("[Settings]\nUseConfigFile=1\n[PID_4C21]\nActive=TRUE\n");
+  hid.SetConfigText(
+      "[Settings]\nUseConfigFile=1\n[PID_4C21]\nActive=TRUE\n[PID_4C2B]\nActive=TRUE\n");
   hid.AddInterface();
   Open();
+  EXPECT_EQ(control.get_ReaderID(), u"4C21");
   Tick();  // a read is pending
   hid.Unplug(0);
   Tick();
   EXPECT_EQ(transport::ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
   EXPECT_TRUE(control.get_PortOpen());
   Tick(3);  // nothing to reconnect to
+  EXPECT_EQ(control.get_ReaderID(), u"4C21");
   control.DispatchInputReport(std::vector<uint8_t>{0x00});
+  hid.Interface(0).product_id = 0x4C2B;  // the other model comes back on that port
   hid.Replug(0);
   Tick();  // reconnects, reads nothing
   EXPECT_NE(transport::ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
-  EXPECT_EQ(control.get_ReaderID(), u"4C21");
+  EXPECT_EQ(control.get_ReaderID(), u"4C2B");
   Queue(sim::SelectResponse(0, 1));
   Queue(sim::SelectResponse(0, 2));
   Tick(2);
@@ -294,42 +327,35 @@ TEST_F(SessionTest, ResetEventFailureIdlesUntilTheNextOpen) {
   EXPECT_EQ(container.events, Strings{"DisplayDone(0)"});
 }
 
-// Accepts the candidate inside OpenDevice, then refuses on the caller's re-check, as a
-// configuration file edited between the two reads would.
-class FlakyConfigSystem : public SimulatedHidSystem {
- public:
-  uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
-                                    char* buffer, uint32_t size, const char* file) override {
-    ++reads;
-    const char* value = (reads % 2 == 1) ? "TRUE" : "FALSE";
-    (void)section, (void)key, (void)def, (void)file;
-    std::snprintf(buffer, size, "%s", value);
-    return static_cast<uint32_t>(std::strlen(buffer));
-  }
-  int reads = 0;
-};
-
-TEST(SessionMatchingTest, RecheckRefusalClosesTheDeviceAndIncompatibleReconnectIdles) {
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-  FlakyConfigSystem hid;
-  HidSystem* previous = InstallThreadHidSystem(&hid);
+TEST_F(SessionTest, RecheckRefusalClosesTheDeviceAndIncompatibleReconnectIdles) {
+  hid.scripted = true;
   hid.AddInterface();
-  {
-    test::RecordingContainer container;
-    USBORVA control(container);
-    control.InitProperties();
-    // Reads 1, 2: "UseConfigFile" true, "Active" false -> no device opens at all.
-    control.put_PortOpen(true);
-    EXPECT_FALSE(control.get_PortOpen());
-    // Reads 3-6 alternate so that OpenDevice accepts and the re-check refuses.
-    hid.reads = 0;
-    control.put_PortOpen(true);
-    EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 0u);
-    EXPECT_EQ(container.notifications.back(), "PortOpen");
-    control.Terminate();
-  }
-  InstallThreadHidSystem(previous);
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  hid.active_answers = {true, false};  // OpenDevice accepts, the re-check refuses
+  control.put_PortOpen(true);
+  EXPECT_EQ(hid.OpenCount(0), 1u);
+  EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 0u);
+  EXPECT_FALSE(control.get_PortOpen());  // as it was
+  EXPECT_FALSE(control.tmrMain().Enabled());
+  EXPECT_EQ(container.notifications, Strings{"PortOpen"});
+
+  Open();
+  Tick();  // a read is pending
+  hid.Unplug(0);
+  Tick();
+  hid.Replug(0);
+  hid.active_answers = {true, false};
+  Tick();  // reconnects to a device the re-check refuses
+  const transport::DeviceRecord& record = transport::ThreadDeviceRecord();
+  EXPECT_EQ(record.TransportStatus, "Incompatible device attached");
+  // Idle: ticks keep coming and do nothing at all.
+  Queue(sim::DisplayDone(1));
+  const uint64_t calls = hid.CallCount();
+  EXPECT_EQ(container.Tick(), 1);
+  Tick(3);
+  EXPECT_EQ(hid.CallCount(), calls);
+  EXPECT_TRUE(container.events.empty());
+  EXPECT_TRUE(control.get_PortOpen());
+  EXPECT_TRUE(control.tmrMain().Enabled());
 }
 
 // --- handlers that change the port -------------------------------------------------------
@@ -364,6 +390,41 @@ TEST_F(SessionTest, ReopeningFromAHandlerKeepsPolling) {
   Tick(2);
   EXPECT_EQ(container.events, (Strings{"DisplayDone(1)", "DisplayDone(2)"}));
   EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 1u);
+}
+
+TEST_F(SessionTest, ReopenFromAHandlerThatTheRecheckRefusesKeepsPolling) {
+  hid.scripted = true;
+  hid.AddInterface();
+  Open();
+  container.on_event = [&](const std::string&) {
+    container.on_event = nullptr;
+    hid.active_answers = {true, false};
+    control.put_PortOpen(true);
+  };
+  Queue(sim::DisplayDone(1));
+  Tick();
+  // The reopen gave the device back; the port is still open, so polling must go on.
+  EXPECT_TRUE(control.get_PortOpen());
+  EXPECT_TRUE(control.tmrMain().Enabled());
+  EXPECT_EQ(transport::ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
+  Tick();  // reconnects
+  Queue(sim::DisplayDone(2));
+  Tick(2);
+  EXPECT_EQ(container.events, (Strings{"DisplayDone(1)", "DisplayDone(2)"}));
+  EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 1u);
+}
+
+TEST_F(SessionTest, FailedReopenFromAHandlerStopsPolling) {
+  auto id = hid.AddInterface();
+  Open();
+  container.on_event = [&](const std::string&) {
+    hid.Unplug(id);
+    control.put_PortOpen(true);  // finds no terminal: the port closes
+  };
+  Queue(sim::DisplayDone(1));
+  Tick();
+  EXPECT_FALSE(control.get_PortOpen());
+  EXPECT_FALSE(control.tmrMain().Enabled());
 }
 
 TEST_F(SessionTest, ClearBufferOnlyClearsTheFlagAndPollingGoesOn) {
@@ -414,6 +475,19 @@ TEST_F(SessionTest, TerminatingEitherOfTwoControlsClosesTheSharedDevice) {
   EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 0u);
   EXPECT_EQ(hid.OpenHandles(HandleKind::kEvent), 0u);
   EXPECT_TRUE(control.get_PortOpen());  // the flag is not touched
+}
+
+TEST_F(SessionTest, TerminateStopsARunningTimer) {
+  hid.AddInterface();
+  Open();
+  Tick();  // a read is pending
+  ASSERT_TRUE(control.tmrMain().Enabled());
+  control.Terminate();
+  EXPECT_FALSE(control.tmrMain().Enabled());
+  EXPECT_EQ(container.Tick(), 0);
+  EXPECT_EQ(hid.PendingReads(0), 0u);
+  EXPECT_TRUE(control.get_PortOpen());
+  EXPECT_TRUE(container.notifications.empty());
 }
 
 }  // namespace

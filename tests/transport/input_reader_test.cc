@@ -61,6 +61,16 @@ TEST_F(InputReaderTest, CloseDeviceCancelsTheOutstandingRead) {
   EXPECT_EQ(sim_.QueuedInputReports(id_), 1u);
 }
 
+TEST_F(InputReaderTest, CloseDeviceWipesTheLastReportOnceTheReadIsCancelled) {
+  sim_.QueueInputReport(id_, sim::CardDataItem(1, "%B4111111111111111^DOE/J^2512?"));
+  ASSERT_TRUE(ReadInputReport());
+  EXPECT_FALSE(ReadInputReport());  // the next read is out, over the card's bytes
+  const size_t size = record().InputReport.size();
+  CloseDevice();
+  EXPECT_EQ(sim_.PendingReads(id_), 0u);
+  EXPECT_EQ(record().InputReport, std::vector<uint8_t>(size, 0));  // zeros, size kept
+}
+
 TEST_F(InputReaderTest, InitTransportReleasesWhatAnEarlierOpenHeld) {
   EXPECT_FALSE(ReadInputReport());
   ASSERT_TRUE(Open());  // the port opened a second time without closing

@@ -52,6 +52,7 @@ class RecordingContainer : public Container, public EventSink {
   void SaveSetting(const String& application, const String& section, const String& key,
                    const String& value) override;
   void MessageBox(const String& text) override { message_boxes.push_back(text); }
+  bool PersistCardData() override { return persist_card_data; }
 
   // EventSink
   void CardDataChanged() override;
@@ -78,6 +79,8 @@ class RecordingContainer : public Container, public EventSink {
   bool fail_user_mode = false;
   bool fail_property_changed = false;
   bool fail_settings = false;
+  // The user's explicit request to keep clear card data in saved bags.
+  bool persist_card_data = false;
   // Runs after each event is recorded: lets a test act as the host's handler.
   std::function<void(const std::string& event)> on_event;
 
