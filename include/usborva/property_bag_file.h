@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "usborva/container.h"
@@ -29,6 +30,10 @@ namespace usborva {
 // hold any key. A later line repeating a key counts as a bad line for that key.
 class PropertyBagFile final : public PropertyBag {
  public:
+  // The largest bag file loaded or saved: 1 MiB, hundreds of times what the control's keys
+  // need. Load refuses a larger file, or anything but a regular file, with error 75.
+  static constexpr size_t kMaxFileBytes = size_t{1} << 20;
+
   // An empty bag that Save writes to path.
   explicit PropertyBagFile(std::string path);
   // The bag stored at path: error 53 when the file does not exist, 75 when it cannot be
@@ -48,7 +53,8 @@ class PropertyBagFile final : public PropertyBag {
   // file are written back unchanged, so a save loses nothing a person could still mend.
   std::string Format() const;
   // Writes Format() to path atomically (temporary file, flush, rename), mode 0600; throws
-  // AutomationError 75 on failure, leaving the old file as it was.
+  // AutomationError 75 on failure, or when the text would pass kMaxFileBytes, leaving the
+  // old file as it was.
   void Save() const;
 
   const std::string& path() const { return path_; }
@@ -59,14 +65,20 @@ class PropertyBagFile final : public PropertyBag {
   struct Entry {
     std::optional<String> key;  // none for a bad line whose key cannot be read
     Variant value;
-    std::optional<std::string> error;  // set for a bad line: why, with file and line
-    std::string raw;                   // a bad line's text, as read
+    std::optional<std::string> error;  // set for a bad line: why
+    std::string raw;                   // a bad line's text, as read (lines, for a run)
     size_t line = 0;                   // where it was read (0: written since)
   };
+  // The line of the first entry of each key read so far, by key in upper case, so a repeat
+  // is found without a search through every entry before it.
+  using FirstLines = std::unordered_map<String, size_t>;
+
   bool Matches(const Entry& entry, const String& key) const;
-  void ParseLine(std::string_view line, size_t number);
+  void ParseLine(std::string_view line, size_t number, FirstLines& first_lines);
   void AddBadLine(std::optional<String> key, std::string_view line, size_t number,
-                  const std::string& reason);
+                  std::string reason);
+  // "Invalid property value in <path>, line <n>: <why>" for a bad entry.
+  std::string ErrorText(const Entry& entry) const;
 
   std::string path_;
   std::vector<Entry> entries_;

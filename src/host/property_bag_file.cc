@@ -14,12 +14,20 @@ namespace {
 constexpr std::string_view kHeader = "; USBORVA property bag\n";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The key as NamesEqual compares it: ASCII letters in upper case.
+String FoldedKey(String key) {
+  for (char16_t& c : key) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return key;
+}
+
 }  // namespace
 
 PropertyBagFile::PropertyBagFile(std::string path) : path_(std::move(path)) {}
 
 PropertyBagFile PropertyBagFile::Load(std::string path) {
-  std::optional<std::string> text = host::ReadFileIfExists(path);
+  std::optional<std::string> text = host::ReadFileIfExists(path, kMaxFileBytes);
   if (!text) {
     throw AutomationError(error::kFileNotFound, "File not found: " + path);
   }
@@ -30,18 +38,19 @@ PropertyBagFile PropertyBagFile::Parse(std::string_view text, std::string path) 
   PropertyBagFile bag(std::move(path));
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   size_t number = 0;
+  FirstLines first_lines;
   while (!text.empty()) {
     const size_t break_at = text.find('\n');
     std::string_view line = text.substr(0, break_at);
     text.remove_prefix(break_at == std::string_view::npos ? text.size() : break_at + 1);
     // A run of CRs before the LF is line ending too, so a bad line never keeps one.
     while (line.ends_with('\r')) line.remove_suffix(1);
-    bag.ParseLine(line, ++number);
+    bag.ParseLine(line, ++number, first_lines);
   }
   return bag;
 }
 
-void PropertyBagFile::ParseLine(std::string_view line, size_t number) {
+void PropertyBagFile::ParseLine(std::string_view line, size_t number, FirstLines& first_lines) {
   const std::string_view trimmed = host::TrimBlanks(line);
   if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') return;
   String key;
@@ -52,6 +61,7 @@ void PropertyBagFile::ParseLine(std::string_view line, size_t number) {
     key = std::move(*quoted);
     while (pos < trimmed.size() && (trimmed[pos] == ' ' || trimmed[pos] == '\t')) ++pos;
     if (pos >= trimmed.size() || trimmed[pos] != '=') {
+      first_lines.try_emplace(FoldedKey(key), number);  // a later repeat is still a repeat
       return AddBadLine(key, line, number, "no '=' after the key");
     }
   } else {
@@ -62,23 +72,31 @@ void PropertyBagFile::ParseLine(std::string_view line, size_t number) {
     key = host::DecodeUtf8(host::TrimBlanks(trimmed.substr(0, pos)));
     if (key.empty()) return AddBadLine(std::nullopt, line, number, "no key before '='");
   }
-  const auto earlier = std::find_if(entries_.begin(), entries_.end(),
-                                    [&](const Entry& entry) { return Matches(entry, key); });
-  if (earlier != entries_.end()) {
+  const auto [earlier, first] = first_lines.try_emplace(FoldedKey(key), number);
+  if (!first) {
     return AddBadLine(key, line, number,
-                      "the key is already set on line " + std::to_string(earlier->line));
+                      "the key is already set on line " + std::to_string(earlier->second));
   }
   std::string reason;
   std::optional<Variant> value = host::ParseLiteral(trimmed.substr(pos + 1), &reason);
-  if (!value) return AddBadLine(key, line, number, reason);
+  if (!value) return AddBadLine(key, line, number, std::move(reason));
   entries_.push_back({std::move(key), std::move(*value), std::nullopt, {}, number});
 }
 
 void PropertyBagFile::AddBadLine(std::optional<String> key, std::string_view line, size_t number,
-                                 const std::string& reason) {
-  std::string error =
-      "Invalid property value in " + path_ + ", line " + std::to_string(number) + ": " + reason;
-  entries_.push_back({std::move(key), Variant(), std::move(error), std::string(line), number});
+                                 std::string reason) {
+  // A run of lines whose key cannot be read acts as its first line alone, so it is kept as
+  // one entry: a file of nothing else then costs little more memory than its text.
+  if (!key && !entries_.empty() && !entries_.back().key && entries_.back().error) {
+    entries_.back().raw.append("\n").append(line);
+    return;
+  }
+  entries_.push_back({std::move(key), Variant(), std::move(reason), std::string(line), number});
+}
+
+std::string PropertyBagFile::ErrorText(const Entry& entry) const {
+  return "Invalid property value in " + path_ + ", line " + std::to_string(entry.line) + ": " +
+         *entry.error;
 }
 
 bool PropertyBagFile::Matches(const Entry& entry, const String& key) const {
@@ -90,7 +108,7 @@ Variant PropertyBagFile::ReadProperty(const String& key, const Variant& default_
   for (const Entry& entry : entries_) {
     const bool unkeyed_bad = !entry.key && entry.error;
     if (unkeyed_bad || (entry.error && Matches(entry, key))) {
-      throw AutomationError(error::kInvalidPropertyValue, *entry.error);
+      throw AutomationError(error::kInvalidPropertyValue, ErrorText(entry));
     }
     if (found == nullptr && Matches(entry, key)) found = &entry;
   }
@@ -133,7 +151,15 @@ std::string PropertyBagFile::Format() const {
   return text;
 }
 
-void PropertyBagFile::Save() const { host::WriteFileAtomically(path_, Format()); }
+void PropertyBagFile::Save() const {
+  const std::string text = Format();
+  if (text.size() > kMaxFileBytes) {
+    throw AutomationError(error::kPathFileAccessError,
+                          "cannot save " + path_ + ": the file would pass the limit of " +
+                              std::to_string(kMaxFileBytes) + " bytes");
+  }
+  host::WriteFileAtomically(path_, text);
+}
 
 std::vector<String> PropertyBagFile::Keys() const {
   std::vector<String> keys;
