@@ -2,10 +2,10 @@
 #define USBORVA_PROPERTY_BAG_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "usborva/container.h"
@@ -62,19 +62,27 @@ class PropertyBagFile final : public PropertyBag {
   std::vector<String> Keys() const;
 
  private:
-  struct Entry {
-    std::optional<String> key;  // none for a bad line whose key cannot be read
-    Variant value;
-    std::optional<std::string> error;  // set for a bad line: why
-    std::string raw;                   // a bad line's text, as read (lines, for a run)
-    size_t line = 0;                   // where it was read (0: written since)
+  static constexpr uint32_t kNotBad = UINT32_MAX;
+  // What a line that cannot be read keeps, apart from its entry: few lines are bad, so the
+  // entries stay small.
+  struct BadLine {
+    std::string reason;  // why
+    std::string raw;     // its text, as read (lines, for a run of keyless ones)
   };
-  // The line of the first entry of each key read so far, by key in upper case, so a repeat
-  // is found without a search through every entry before it.
-  using FirstLines = std::unordered_map<String, size_t>;
+  struct Entry {
+    String key;
+    Variant value;
+    size_t line = 0;         // where it was read (0: written since)
+    uint32_t bad = kNotBad;  // for a bad line, its index in bad_lines_
+    bool keyless = false;    // a bad line whose key cannot be read
+    bool IsBad() const { return bad != kNotBad; }
+  };
+  // The first line of each key read so far, so that a repeat is found without a search
+  // through every entry before it (defined in property_bag_file.cc).
+  class KeyIndex;
 
   bool Matches(const Entry& entry, const String& key) const;
-  void ParseLine(std::string_view line, size_t number, FirstLines& first_lines);
+  void ParseLine(std::string_view line, size_t number, KeyIndex& first_lines);
   void AddBadLine(std::optional<String> key, std::string_view line, size_t number,
                   std::string reason);
   // "Invalid property value in <path>, line <n>: <why>" for a bad entry.
@@ -82,6 +90,7 @@ class PropertyBagFile final : public PropertyBag {
 
   std::string path_;
   std::vector<Entry> entries_;
+  std::vector<BadLine> bad_lines_;
 };
 
 }  // namespace usborva
