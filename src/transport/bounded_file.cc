@@ -52,7 +52,9 @@ BoundedFile ReadLimited(const std::string& path, size_t max_bytes) {
   const fs::file_status status = fs::status(fs::path(path), error);
   if (status.type() == fs::file_type::not_found) return BoundedFile{};
   if (error) return Refused("cannot open", path, error.message());
-  if (status.type() == fs::file_type::directory) return Refused("cannot read", path, "a folder");
+  if (status.type() == fs::file_type::directory) {
+    return Refused("cannot read", path, "Is a directory");
+  }
   if (status.type() != fs::file_type::regular) {
     return Refused("cannot read", path, "not a regular file");
   }
@@ -74,7 +76,7 @@ BoundedFile ReadLimited(const std::string& path, size_t max_bytes) {
 #else
 
 std::string_view KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder, not a file";
+  if (S_ISDIR(mode)) return std::strerror(EISDIR);  // the system's own words, as for open
   if (S_ISFIFO(mode)) return "a FIFO, not a regular file";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a regular file";
   if (S_ISSOCK(mode)) return "a socket, not a regular file";

@@ -53,7 +53,7 @@ std::vector<Hostile> HostileThings(size_t limit) {
       {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "FIFO"},
       {"dev-zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
        "device"},
-      {"folder", [](const std::string& p) { std::filesystem::create_directories(p); }, "folder"},
+      {"folder", [](const std::string& p) { std::filesystem::create_directories(p); }, "directory"},
       {"over-limit",
        [limit](const std::string& p) { WriteAll(p, "[Startup]\n" + std::string(limit, ';')); },
        "limit of"},

@@ -140,7 +140,7 @@ TEST_F(ConfigDirectoryTest, FileThatCannotBeReadRefusesEveryTerminal) {
     const char* reason;
   };
   const Case kCases[] = {
-      {"folder", [&] { std::filesystem::create_directory(path()); }, "folder"},
+      {"folder", [&] { std::filesystem::create_directory(path()); }, "directory"},
       {"fifo", [&] { ASSERT_EQ(mkfifo(path().c_str(), 0600), 0); }, "FIFO"},
       {"dev-zero", [&] { std::filesystem::create_symlink("/dev/zero", path()); }, "device"},
       {"over-limit",
