@@ -58,7 +58,7 @@ BoundedFile ReadLimited(const std::string& path, size_t max_bytes) {
   if (status.type() != fs::file_type::regular) {
     return Refused("cannot read", path, "not a regular file");
   }
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   if (!in) return Refused("cannot open", path, "the file cannot be opened");
   BoundedFile result;
   result.outcome = BoundedFile::Outcome::kRead;
