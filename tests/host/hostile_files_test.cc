@@ -178,6 +178,7 @@ TEST(HostileFilesTest, ParsersTakeTimeLinearInTheirInput) {
                                             parsed.ReadProperty(u"CardData", Variant());
                                           });
   EXPECT_LT(bag, 15) << "property bag";
+  RecordProperty("property_bag_growth", std::to_string(bag));
   const double settings =
       GrowthFrom100KbTo1Mb([](size_t bytes) { return ManyKeys(bytes, "[Startup]\n"); },
                            [](const std::string& text) {
@@ -186,6 +187,7 @@ TEST(HostileFilesTest, ParsersTakeTimeLinearInTheirInput) {
                              parsed.WithValue(u"Startup", u"new", u"v");
                            });
   EXPECT_LT(settings, 15) << "settings";
+  RecordProperty("settings_growth", std::to_string(settings));
 }
 
 }  // namespace
