@@ -2,6 +2,7 @@
 #define USBORVA_PROPERTY_BAG_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,10 @@ namespace usborva {
 // hold any key. A later line repeating a key counts as a bad line for that key.
 class PropertyBagFile final : public PropertyBag {
  public:
+  // The largest bag file loaded or saved: 1 MiB, hundreds of times what the control's keys
+  // need. Load refuses a larger file, or anything but a regular file, with error 75.
+  static constexpr size_t kMaxFileBytes = size_t{1} << 20;
+
   // An empty bag that Save writes to path.
   explicit PropertyBagFile(std::string path);
   // The bag stored at path: error 53 when the file does not exist, 75 when it cannot be
@@ -48,7 +53,8 @@ class PropertyBagFile final : public PropertyBag {
   // file are written back unchanged, so a save loses nothing a person could still mend.
   std::string Format() const;
   // Writes Format() to path atomically (temporary file, flush, rename), mode 0600; throws
-  // AutomationError 75 on failure, leaving the old file as it was.
+  // AutomationError 75 on failure, or when the text would pass kMaxFileBytes, leaving the
+  // old file as it was.
   void Save() const;
 
   const std::string& path() const { return path_; }
@@ -56,20 +62,35 @@ class PropertyBagFile final : public PropertyBag {
   std::vector<String> Keys() const;
 
  private:
-  struct Entry {
-    std::optional<String> key;  // none for a bad line whose key cannot be read
-    Variant value;
-    std::optional<std::string> error;  // set for a bad line: why, with file and line
-    std::string raw;                   // a bad line's text, as read
-    size_t line = 0;                   // where it was read (0: written since)
+  static constexpr uint32_t kNotBad = UINT32_MAX;
+  // What a line that cannot be read keeps, apart from its entry: few lines are bad, so the
+  // entries stay small.
+  struct BadLine {
+    std::string reason;  // why
+    std::string raw;     // its text, as read (lines, for a run of keyless ones)
   };
+  struct Entry {
+    String key;
+    Variant value;
+    size_t line = 0;         // where it was read (0: written since)
+    uint32_t bad = kNotBad;  // for a bad line, its index in bad_lines_
+    bool keyless = false;    // a bad line whose key cannot be read
+    bool IsBad() const { return bad != kNotBad; }
+  };
+  // The first line of each key read so far, so that a repeat is found without a search
+  // through every entry before it (defined in property_bag_file.cc).
+  class KeyIndex;
+
   bool Matches(const Entry& entry, const String& key) const;
-  void ParseLine(std::string_view line, size_t number);
+  void ParseLine(std::string_view line, size_t number, KeyIndex& first_lines);
   void AddBadLine(std::optional<String> key, std::string_view line, size_t number,
-                  const std::string& reason);
+                  std::string reason);
+  // "Invalid property value in <path>, line <n>: <why>" for a bad entry.
+  std::string ErrorText(const Entry& entry) const;
 
   std::string path_;
   std::vector<Entry> entries_;
+  std::vector<BadLine> bad_lines_;
 };
 
 }  // namespace usborva

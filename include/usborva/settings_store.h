@@ -1,6 +1,7 @@
 #ifndef USBORVA_SETTINGS_STORE_H_
 #define USBORVA_SETTINGS_STORE_H_
 
+#include <cstddef>
 #include <string>
 
 #include "usborva/variant.h"
@@ -23,9 +24,14 @@ namespace usborva {
 // hand-edited file is read leniently: lines that cannot be read are skipped.
 //
 // Failures throw AutomationError 75 (path/file access error) naming the path and the
-// system's reason; a failed save leaves the old file as it was.
+// system's reason; a failed save leaves the old file as it was. A settings file that is not
+// a regular file, or holds more than kMaxFileBytes, is refused (error 75) rather than read,
+// and a save waits at most five seconds for another process's lock.
 class SettingsStore {
  public:
+  // The largest settings file read or written: 1 MiB, far beyond any real one.
+  static constexpr size_t kMaxFileBytes = size_t{1} << 20;
+
   // The per-user store. When neither XDG_CONFIG_HOME (absolute) nor HOME nor the password
   // database gives a home folder, reads give their defaults and saves fail.
   SettingsStore();
@@ -36,7 +42,8 @@ class SettingsStore {
   String GetSetting(const String& application, const String& section, const String& key,
                     const String& default_value) const;
   // Stores value, creating the application's folder and file and the section as needed.
-  // A save that would leave the file as it is writes nothing.
+  // A save that would leave the file as it is writes nothing; one that would make it larger
+  // than kMaxFileBytes is refused with error 75, so no save leaves a file reads refuse.
   // An empty application name is refused with error 5 (it names no folder).
   void SaveSetting(const String& application, const String& section, const String& key,
                    const String& value) const;

@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
+#include <utility>
 
+#include "transport/bounded_file.h"
 #include "usborva/automation_error.h"
 
 namespace usborva::host {
@@ -64,27 +68,17 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::optional<std::string> ReadFileIfExists(const std::string& path) {
-  const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    ThrowFileError("cannot open", path, errno);
+std::optional<std::string> ReadFileIfExists(const std::string& path, size_t max_bytes) {
+  transport::BoundedFile file = transport::ReadBoundedFile(path, max_bytes);
+  switch (file.outcome) {
+    case transport::BoundedFile::Outcome::kRead:
+      return std::move(file.text);
+    case transport::BoundedFile::Outcome::kMissing:
+      return std::nullopt;
+    case transport::BoundedFile::Outcome::kRefused:
+      break;
   }
-  std::string contents;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int read_errno = errno;
-      close(fd);
-      ThrowFileError("cannot read", path, read_errno);
-    }
-    contents.append(buffer, static_cast<size_t>(got));
-  }
-  close(fd);
-  return contents;
+  throw AutomationError(error::kPathFileAccessError, std::move(file.problem));
 }
 
 void MakeDirectories(const std::string& path) {
@@ -128,14 +122,24 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
   SyncFolder(folder);
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, std::chrono::milliseconds timeout) {
   fd_ = RetryOnInterrupt(
       [&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); });
   if (fd_ < 0) ThrowFileError("cannot open lock file", path, errno);
-  if (RetryOnInterrupt([&] { return flock(fd_, LOCK_EX); }) != 0) {
+  // Polled rather than a blocking flock, which no signal-free way can time out.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  auto pause = std::chrono::milliseconds(1);
+  while (RetryOnInterrupt([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0) {
     const int lock_errno = errno;
-    close(fd_);
-    ThrowFileError("cannot lock", path, lock_errno);
+    if (lock_errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+      close(fd_);
+      if (lock_errno != EWOULDBLOCK) ThrowFileError("cannot lock", path, lock_errno);
+      throw AutomationError(error::kPathFileAccessError,
+                            "cannot lock " + path + ": still held by another process after " +
+                                std::to_string(timeout.count()) + " ms");
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/file_system.h"
-#include "host/quoted_text.h"
+#include "host/settings_folder_name.h"
 #include "host/settings_text.h"
 #include "usborva/automation_error.h"
 
@@ -32,37 +32,6 @@ std::string HomeFolder() {
   return {};
 }
 
-// One path component for an application name: readable for ordinary names, distinct for
-// distinct names, and never "", ".", ".." or anything with a '/'.
-std::string FolderName(const String& application) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  std::string name;
-  const auto escape = [&](unsigned char byte) {
-    name += '%';
-    name += kHex[byte >> 4];
-    name += kHex[byte & 0xF];
-  };
-  for (size_t i = 0; i < application.size(); ++i) {
-    const char16_t unit = application[i];
-    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < application.size() &&
-                      application[i + 1] >= 0xDC00 && application[i + 1] <= 0xDFFF;
-    if (pair) {
-      name += host::EncodeUtf8ForDisplay(application.substr(i++, 2));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      // A lone surrogate has no UTF-8 spelling: escape the bytes of its 3-byte form.
-      escape(static_cast<unsigned char>(0xE0 | (unit >> 12)));
-      escape(static_cast<unsigned char>(0x80 | ((unit >> 6) & 0x3F)));
-      escape(static_cast<unsigned char>(0x80 | (unit & 0x3F)));
-    } else if (unit == u'/' || unit == u'%' || unit < 0x20 || unit == 0x7F ||
-               (i == 0 && unit == u'.')) {
-      escape(static_cast<unsigned char>(unit));
-    } else {
-      name += host::EncodeUtf8ForDisplay(String(1, unit));
-    }
-  }
-  return name;
-}
-
 }  // namespace
 
 SettingsStore::SettingsStore() : root_(DefaultRoot()) {}
@@ -78,13 +47,13 @@ std::string SettingsStore::DefaultRoot() {
 }
 
 std::string SettingsStore::FilePath(const String& application) const {
-  return root_ + "/" + FolderName(application) + "/" + kFileName;
+  return root_ + "/" + host::SettingsFolderName(application) + "/" + kFileName;
 }
 
 String SettingsStore::GetSetting(const String& application, const String& section,
                                  const String& key, const String& default_value) const {
   if (root_.empty() || application.empty()) return default_value;
-  std::optional<std::string> text = host::ReadFileIfExists(FilePath(application));
+  std::optional<std::string> text = host::ReadFileIfExists(FilePath(application), kMaxFileBytes);
   if (!text) return default_value;
   std::optional<String> value = host::SettingsText(std::move(*text)).Find(section, key);
   return value ? *value : default_value;
@@ -103,10 +72,15 @@ void SettingsStore::SaveSetting(const String& application, const String& section
   const std::string path = FilePath(application);
   host::MakeDirectories(host::ParentFolder(path));
   const host::FileLock lock(path + kLockSuffix);
-  std::optional<std::string> text = host::ReadFileIfExists(path);
+  std::optional<std::string> text = host::ReadFileIfExists(path, kMaxFileBytes);
   const host::SettingsText current(text ? std::move(*text) : std::string());
   const std::string updated = current.WithValue(section, key, value);
   if (text && updated == current.text()) return;
+  if (updated.size() > kMaxFileBytes) {
+    throw AutomationError(error::kPathFileAccessError,
+                          "cannot save " + path + ": the file would pass the limit of " +
+                              std::to_string(kMaxFileBytes) + " bytes");
+  }
   host::WriteFileAtomically(path, updated);
 }
 

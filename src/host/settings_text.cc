@@ -37,19 +37,17 @@ std::string FormatSettingsSection(const String& section) {
   return line;
 }
 
-SettingsText::SettingsText(std::string text) : text_(std::move(text)) {
-  size_t pos = 0;
-  while (pos < text_.size()) {
-    Line line;
-    line.begin = pos;
-    const size_t break_at = text_.find('\n', pos);
-    line.next = break_at == std::string::npos ? text_.size() : break_at + 1;
-    line.end = break_at == std::string::npos ? text_.size() : break_at;
-    if (line.end > line.begin && text_[line.end - 1] == '\r') --line.end;
-    ParseLine(line);
-    lines_.push_back(std::move(line));
-    pos = lines_.back().next;
-  }
+SettingsText::SettingsText(std::string text) : text_(std::move(text)) {}
+
+SettingsText::Line SettingsText::ReadLine(size_t begin) const {
+  Line line;
+  line.begin = begin;
+  const size_t break_at = text_.find('\n', begin);
+  line.next = break_at == std::string::npos ? text_.size() : break_at + 1;
+  line.end = break_at == std::string::npos ? text_.size() : break_at;
+  if (line.end > line.begin && text_[line.end - 1] == '\r') --line.end;
+  ParseLine(line);
+  return line;
 }
 
 void SettingsText::ParseLine(Line& line) const {
@@ -118,10 +116,12 @@ bool SettingsText::ParseEntry(std::string_view content, size_t offset, Line& lin
   return true;
 }
 
-std::optional<size_t> SettingsText::FindLine(const String& section, const String& key) const {
+std::optional<SettingsText::Line> SettingsText::FindLine(const String& section,
+                                                         const String& key) const {
   bool in_section = false;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const Line& line = lines_[i];
+  for (size_t pos = 0; pos < text_.size();) {
+    Line line = ReadLine(pos);
+    pos = line.next;
     switch (line.kind) {
       case Kind::kSection:
         in_section = NamesEqual(line.name, section);
@@ -130,7 +130,7 @@ std::optional<size_t> SettingsText::FindLine(const String& section, const String
         in_section = false;
         break;
       case Kind::kEntry:
-        if (in_section && NamesEqual(line.name, key)) return i;
+        if (in_section && NamesEqual(line.name, key)) return line;
         break;
       case Kind::kOther:
         break;
@@ -140,15 +140,15 @@ std::optional<size_t> SettingsText::FindLine(const String& section, const String
 }
 
 std::optional<String> SettingsText::Find(const String& section, const String& key) const {
-  const std::optional<size_t> index = FindLine(section, key);
-  if (!index) return std::nullopt;
-  return lines_[*index].value;
+  std::optional<Line> line = FindLine(section, key);
+  if (!line) return std::nullopt;
+  return std::move(line->value);
 }
 
 std::string SettingsText::WithValue(const String& section, const String& key,
                                     const String& value) const {
-  const std::optional<size_t> index = FindLine(section, key);
-  return index ? ReplaceValue(lines_[*index], value) : InsertEntry(section, key, value);
+  const std::optional<Line> line = FindLine(section, key);
+  return line ? ReplaceValue(*line, value) : InsertEntry(section, key, value);
 }
 
 std::string SettingsText::ReplaceValue(const Line& line, const String& value) const {
@@ -162,31 +162,33 @@ std::string SettingsText::ReplaceValue(const Line& line, const String& value) co
 std::string SettingsText::InsertEntry(const String& section, const String& key,
                                       const String& value) const {
   const std::string entry = FormatSettingsEntry(key, value);
-  size_t anchor = lines_.size();
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const Kind kind = lines_[i].kind;
-    if (anchor == lines_.size()) {
-      if (kind == Kind::kSection && NamesEqual(lines_[i].name, section)) anchor = i;
-    } else if (kind == Kind::kSection || kind == Kind::kBadSection) {
+  // The last entry of the section's first block, or its header when it has none.
+  std::optional<Line> anchor;
+  for (size_t pos = 0; pos < text_.size();) {
+    Line line = ReadLine(pos);
+    pos = line.next;
+    if (!anchor) {
+      if (line.kind == Kind::kSection && NamesEqual(line.name, section)) anchor = std::move(line);
+    } else if (line.kind == Kind::kSection || line.kind == Kind::kBadSection) {
       break;
-    } else if (kind == Kind::kEntry) {
-      anchor = i;
+    } else if (line.kind == Kind::kEntry) {
+      anchor = std::move(line);
     }
   }
-  if (anchor == lines_.size()) {
+  if (!anchor) {
     std::string out = text_;
     if (!out.empty() && out.back() != '\n') out += '\n';
     if (!out.empty()) out += '\n';
     return out + FormatSettingsSection(section) + "\n" + entry + "\n";
   }
-  const Line& line = lines_[anchor];
   const std::string_view line_break =
-      std::string_view(text_).substr(line.end, line.next - line.end) == "\r\n" ? "\r\n" : "\n";
-  std::string out = text_.substr(0, line.next);
+      std::string_view(text_).substr(anchor->end, anchor->next - anchor->end) == "\r\n" ? "\r\n"
+                                                                                        : "\n";
+  std::string out = text_.substr(0, anchor->next);
   if (out.back() != '\n') out += line_break;
   out += entry;
   out += line_break;
-  out.append(text_, line.next);
+  out.append(text_, anchor->next);
   return out;
 }
 

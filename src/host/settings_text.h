@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "usborva/variant.h"
 
@@ -25,6 +24,9 @@ namespace usborva::host {
 // several blocks of the same section). A line that cannot be read is skipped; after a
 // section header that cannot be read, entries belong to no section until the next good
 // header. Editing changes exactly one line (or appends lines) and keeps every other byte.
+//
+// Nothing but the text is kept: each lookup reads the lines afresh in one pass, so time is
+// linear in the text and memory beyond it is one line's worth, whatever the file holds.
 class SettingsText {
  public:
   explicit SettingsText(std::string text);
@@ -52,16 +54,17 @@ class SettingsText {
     bool empty_value = false;
   };
 
+  // The line that starts at offset begin, read.
+  Line ReadLine(size_t begin) const;
   void ParseLine(Line& line) const;
   bool ParseSection(std::string_view content, Line& line) const;
   bool ParseEntry(std::string_view content, size_t offset, Line& line) const;
-  // Index of the entry for (section, key), if any.
-  std::optional<size_t> FindLine(const String& section, const String& key) const;
+  // The entry for (section, key), if any.
+  std::optional<Line> FindLine(const String& section, const String& key) const;
   std::string ReplaceValue(const Line& line, const String& value) const;
   std::string InsertEntry(const String& section, const String& key, const String& value) const;
 
   std::string text_;
-  std::vector<Line> lines_;
 };
 
 // A settings line for a new entry, without the line break.

@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
+
+#include "transport/bounded_file.h"
 
 namespace usborva::transport {
 namespace {
 
-// Files larger than this are not configuration files; they read as missing.
-constexpr std::streamoff kMaxFileBytes = 1 << 20;
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -74,6 +73,25 @@ uint32_t CopyOut(std::string_view value, char* buffer, uint32_t size) {
   return static_cast<uint32_t>(n);
 }
 
+// A UTF-16LE text (after its mark) as the ANSI profile reader hands it out: each character
+// up to U+00FF as its byte, any other as one '?', a surrogate pair as one character; an odd
+// last byte is dropped.
+std::string NarrowUtf16Le(std::string_view bytes) {
+  std::string narrow;
+  narrow.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                            static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (unit >= 0xDC00 && unit <= 0xDFFF && i >= 2) {
+      const auto before = static_cast<char16_t>(static_cast<unsigned char>(bytes[i - 2]) |
+                                                static_cast<unsigned char>(bytes[i - 1]) << 8);
+      if (before >= 0xD800 && before <= 0xDBFF) continue;  // second half of a pair
+    }
+    narrow += unit <= 0xFF ? static_cast<char>(unit) : '?';
+  }
+  return narrow;
+}
+
 uint32_t CopyDefault(const char* default_value, char* buffer, uint32_t size) {
   std::string_view value = default_value ? default_value : "";
   // The profile reader drops trailing blanks of the default.
@@ -99,6 +117,11 @@ std::string ConfigFilePath(std::string_view file_name) {
 uint32_t ReadProfileString(std::string_view text, const char* section, const char* key,
                            const char* default_value, char* buffer, uint32_t size) {
   if (section == nullptr || key == nullptr) return CopyDefault(default_value, buffer, size);
+  if (text.starts_with(kUtf16LeMark)) {
+    const std::string narrow = NarrowUtf16Le(text.substr(kUtf16LeMark.size()));
+    std::optional<std::string_view> value = FindValue(narrow, Trim(section), Trim(key));
+    return value ? CopyOut(*value, buffer, size) : CopyDefault(default_value, buffer, size);
+  }
   std::optional<std::string_view> value = FindValue(text, Trim(section), Trim(key));
   if (!value) return CopyDefault(default_value, buffer, size);
   return CopyOut(*value, buffer, size);
@@ -106,17 +129,21 @@ uint32_t ReadProfileString(std::string_view text, const char* section, const cha
 
 uint32_t ReadProfileStringFromFile(const std::string& path, const char* section, const char* key,
                                    const char* default_value, char* buffer, uint32_t size) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text;
-  if (in) {
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (length > 0 && length <= kMaxFileBytes) {
-      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+  const BoundedFile file = ReadBoundedFile(path, kMaxConfigFileBytes);
+  switch (file.outcome) {
+    case BoundedFile::Outcome::kRead:
+      return ReadProfileString(file.text, section, key, default_value, buffer, size);
+    case BoundedFile::Outcome::kMissing:
+      return ReadProfileString({}, section, key, default_value, buffer, size);
+    case BoundedFile::Outcome::kRefused:
+      break;
   }
-  return ReadProfileString(text, section, key, default_value, buffer, size);
+  // Not the default: an empty value is no Boolean, so every candidate terminal is refused.
+  return CopyOut({}, buffer, size);
+}
+
+std::string ConfigFileProblem(std::string_view file_name) {
+  return ReadBoundedFile(ConfigFilePath(file_name), kMaxConfigFileBytes).problem;
 }
 
 }  // namespace usborva::transport

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "transport/transport.h"
@@ -93,17 +99,16 @@ class ConfigDirectoryTest : public ::testing::Test {
     setenv("USBORVA_CONFIG_DIR", dir_.c_str(), 1);
   }
   void TearDown() override {
-    std::remove((dir_ + "/" + kConfigFileName).c_str());
-    rmdir(dir_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
     if (old_) {
       setenv("USBORVA_CONFIG_DIR", old_->c_str(), 1);
     } else {
       unsetenv("USBORVA_CONFIG_DIR");
     }
   }
-  void Write(const std::string& text) {
-    std::ofstream(dir_ + "/" + kConfigFileName, std::ios::binary) << text;
-  }
+  void Write(const std::string& text) { std::ofstream(path(), std::ios::binary) << text; }
+  std::string path() const { return dir_ + "/" + kConfigFileName; }
   std::string dir_;
   std::optional<std::string> old_;
 };
@@ -121,6 +126,120 @@ TEST_F(ConfigDirectoryTest, FileIsReadAfreshFromTheDirectory) {
   EXPECT_TRUE(IsSupportedDevice(0x2A5C, 0x4C21));
   unsetenv("USBORVA_CONFIG_DIR");
   EXPECT_EQ(ConfigDirectory(), "/etc");
+}
+
+// A file that is there but cannot be read as meant would otherwise read as no file, letting
+// the built-in product IDs back in: it must refuse every terminal instead, and say why.
+TEST_F(ConfigDirectoryTest, FileThatCannotBeReadRefusesEveryTerminal) {
+  SimulatedHidSystem machine;
+  ScopedHidSystem installed(machine);
+  EXPECT_EQ(ConfigFileProblem(kConfigFileName), "");  // missing: the built-in IDs
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+    const char* reason;
+  };
+  const Case kCases[] = {
+      {"folder", [&] { std::filesystem::create_directory(path()); }, "directory"},
+      {"fifo", [&] { ASSERT_EQ(mkfifo(path().c_str(), 0600), 0); }, "FIFO"},
+      {"dev-zero", [&] { std::filesystem::create_symlink("/dev/zero", path()); }, "device"},
+      {"over-limit",
+       [&] { Write("[Settings]\nUseConfigFile=FALSE\n" + std::string(kMaxConfigFileBytes, ';')); },
+       "limit of 1048576 bytes"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(path());
+    c.plant();
+    EXPECT_FALSE(IsSupportedDevice(0x2A5C, 0x4C21));
+    EXPECT_EQ(ReadConfigValue("Settings", "UseConfigFile", "FALSE", kConfigFileName), "");
+    const std::string problem = ConfigFileProblem(kConfigFileName);
+    EXPECT_NE(problem.find(path()), std::string::npos) << problem;
+    EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+  }
+  std::filesystem::remove_all(path());
+  Write(std::string(kMaxConfigFileBytes - 1, '\n') + "x");  // at the limit: read
+  EXPECT_TRUE(IsSupportedDevice(0x2A5C, 0x4C21));
+  if (geteuid() != 0) {  // permissions do not bind root
+    ASSERT_EQ(chmod(path().c_str(), 0), 0);
+    EXPECT_FALSE(IsSupportedDevice(0x2A5C, 0x4C21));
+  }
+}
+
+class FailClosedOpenTest : public ConfigDirectoryTest {};
+
+TEST_F(FailClosedOpenTest, SupportedTerminalIsNotOpenedWhileTheFileIsUnreadable) {
+  SimulatedHidSystem machine;
+  ScopedHidSystem installed(machine);
+  ThreadDeviceRecord() = DeviceRecord{};
+  sim::InterfaceSpec spec;
+  spec.vendor_id = 0x2A5C;
+  spec.product_id = 0x4C21;
+  machine.AddInterface(spec);
+  std::filesystem::create_directory(path());
+  ASSERT_TRUE(InitTransport());
+  OpenDevice();
+  EXPECT_EQ(ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
+  std::filesystem::remove(path());
+  OpenDevice();
+  EXPECT_NE(ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
+  CloseDevice();
+  CloseReadEvent();
+  ThreadDeviceRecord() = DeviceRecord{};
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+TEST(IniFileTest, Utf16LeWithAByteOrderMarkReadsAsTheAnsiReaderHandsItOut) {
+  const std::string text = Utf16Le(
+      u"[Settings]\r\nUseConfigFile = TRUE\r\n[PID_4C21]\r\nActive=caf\u00e9 "
+      u"\u20ac\U0001F600.\r\n");
+  EXPECT_EQ(Read(text, "settings", "USECONFIGFILE"), "TRUE");
+  // Up to U+00FF as its byte; anything else, a surrogate pair included, as one '?'.
+  EXPECT_EQ(Read(text, "PID_4C21", "Active"), "caf\xE9 ??.");
+  EXPECT_EQ(Read(text, "PID_4C21", "Missing"), "DEF");
+  EXPECT_EQ(Read(text.substr(0, text.size() - 1), "Settings", "UseConfigFile"), "TRUE");  // odd
+  EXPECT_EQ(Read("\xFF\xFE", "S", "k"), "DEF");
+}
+
+// Time for a 1 MB text over a 100 KB one, best of three each: about 10 when linear.
+TEST(IniFileTest, LookupTimeIsLinearInTheText) {
+  const auto make = [](size_t bytes) {
+    std::string text;
+    for (size_t i = 0; text.size() < bytes; ++i) {
+      text += "[S" + std::to_string(i) + "]\nk=v\n";
+    }
+    return text;
+  };
+  // Best of three, in this thread's processor time: other work on a busy machine must not
+  // count.
+  const auto best = [](const std::string& text) {
+    const auto now = [] {
+      timespec time;
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+      return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
+    };
+    const std::string wide = Utf16Le(std::u16string(text.begin(), text.end()));
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+      char buffer[64];
+      const double start = now();
+      ReadProfileString(text, "Missing", "k", "", buffer, sizeof buffer);
+      ReadProfileString(wide, "Missing", "k", "", buffer, sizeof buffer);
+      best = std::min(best, now() - start);
+    }
+    return best;
+  };
+  const double growth = best(make(1000 * 1000)) / best(make(100 * 1000));
+  EXPECT_LT(growth, 15);
+  RecordProperty("growth", std::to_string(growth));
 }
 
 }  // namespace

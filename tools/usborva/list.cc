@@ -12,6 +12,7 @@
 #include "monitor.h"
 #include "session.h"
 #include "text.h"
+#include "transport/ini_file.h"
 #include "transport/transport.h"
 #include "usborva/convert.h"
 
@@ -76,6 +77,9 @@ std::string Refusal(uint16_t vendor_id, uint16_t product_id) {
       return "product not in the list (a configuration file can add it)";
     }
   } catch (const AutomationError&) {
+    // A file that exists but cannot be read refuses every terminal; say what is wrong.
+    const std::string problem = transport::ConfigFileProblem(transport::kConfigFileName);
+    if (!problem.empty()) return "refused: the configuration file is unusable (" + problem + ")";
     return "refused by the configuration file (UseConfigFile is neither TRUE nor FALSE)";
   }
   return "refused by the configuration file ([PID_" +

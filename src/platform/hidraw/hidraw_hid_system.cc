@@ -424,10 +424,9 @@ uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const ch
     Fail(kErrorNotSupported);
     return 0;
   }
-  std::string path = file_name;
-  if (path.find('/') == std::string::npos) path = transport::ConfigDirectory() + "/" + path;
-  return transport::ReadProfileStringFromFile(
-      path, section, key, default_value != nullptr ? default_value : "", buffer, size);
+  return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name), section, key,
+                                              default_value != nullptr ? default_value : "", buffer,
+                                              size);
 }
 
 uint32_t HidrawHidSystem::GetLastError() { return t_last_error; }

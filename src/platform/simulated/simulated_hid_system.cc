@@ -538,8 +538,9 @@ uint32_t SimulatedHidSystem::GetPrivateProfileStringA(const char* section, const
                                                       const char* default_value, char* buffer,
                                                       uint32_t size, const char* file_name) {
   if (BeginCall(Op::kGetPrivateProfileString)) {
-    // An unreadable file: the default.
-    return transport::ReadProfileString({}, section, key, default_value, buffer, size);
+    // A file that exists but cannot be read: the empty text, as the real reader gives.
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    return 0;
   }
   if (config_text_) {
     return transport::ReadProfileString(*config_text_, section, key, default_value, buffer, size);
