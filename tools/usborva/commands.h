@@ -26,8 +26,8 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err);
 // Usage text of a command ("" for the overview); empty view for an unknown command.
 std::string_view HelpText(std::string_view command);
 
-// The warning --reveal prints on stderr.
-void WarnReveal(std::ostream& err);
+// --reveal: the warning on stderr, and card numbers shown as they are on out from now on.
+void WarnReveal(std::ostream& out, std::ostream& err);
 
 }  // namespace usborva::cli
 

@@ -1,6 +1,7 @@
 #include <ostream>
 
 #include "commands.h"
+#include "output.h"
 
 namespace usborva::cli {
 namespace {
@@ -123,7 +124,8 @@ std::string_view HelpText(std::string_view command) {
   return {};
 }
 
-void WarnReveal(std::ostream& err) {
+void WarnReveal(std::ostream& out, std::ostream& err) {
+  RevealCardNumbers(out);
   err << "warning: --reveal prints clear card data and PIN blocks; keep this output private\n";
 }
 
