@@ -21,8 +21,9 @@ namespace usborva {
 // Deceptive characters: control characters (C0, DEL, C1), bytes that are not UTF-8, and
 // the invisible format characters that reorder or hide text (bidirectional overrides and
 // isolates, zero-width characters, line and paragraph separators) are written as escapes:
-// \xHH for a byte below 0x80 or a stray byte, \uHHHH for a code point. Both forms are
-// also valid inside a JSON string.
+// \xHH for a byte below 0x80 or a stray byte, \uHHHH for a code point. \uHHHH is also a
+// JSON escape; \xHH is not, so a JSON writer escapes control characters and stray bytes
+// itself before its line reaches the guard.
 //
 // Linear in the input; never throws except std::bad_alloc.
 
