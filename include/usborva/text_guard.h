@@ -13,8 +13,10 @@ namespace usborva {
 // printer did not expect to hold one (a name, an error message, a note in a file).
 //
 // Card numbers: every run of 12 or more digits, whose digit groups may be separated by up
-// to three blanks or dashes ("4111 1111 1111 1111", "4111-1111-1111-1111"), keeps its first
-// six and last four digits and shows "*" for each digit between; separators stay. Digits
+// to three blanks, dashes or characters shown as escapes below ("4111 1111 1111 1111",
+// "4111-1111-1111-1111", a zero-width space between groups), keeps its first six and last
+// four digits and shows "*" for each digit between; separators stay. A line feed ends a
+// run, except in QuoteForMessage, which escapes it. Digits
 // of other scripts that read as digits (fullwidth, Arabic-Indic, superscript, ...) count
 // as digits, so a look-alike number is masked too.
 //
