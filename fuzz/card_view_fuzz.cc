@@ -1,5 +1,5 @@
-// Any text as card data: the structured view never faults, and MaskedPan never shows more
-// than ten characters of the account number.
+// Any text as card data: the structured view never faults, MaskedPan never shows more
+// than ten characters of the account number, and no name field holds a digit.
 #include <cstddef>
 #include <cstdint>
 
@@ -39,5 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Require(shown <= 10 && (masked.empty() || shown <= masked.size() / 2 || masked.size() >= 13));
+  // A name field never carries a digit or a character outside ASCII: a number there would be
+  // shown as a name.
+  for (const usborva::String* name :
+       {&view.surname, &view.first_name, &view.middle_initial, &view.title}) {
+    for (const char16_t ch : *name) Require(ch >= 0x20 && ch < 0x60 && !(ch >= u'0' && ch <= u'9'));
+  }
+  if (view.track1_malformed) Require(view.surname.empty() && view.track1_discretionary.empty());
   return 0;
 }

@@ -10,10 +10,32 @@ namespace usborva {
 // The fields of a payment card as its tracks carry them, for hosts that want more than the
 // control's positional methods. Track 1 is read in format B ("%B" PAN "^" name "^" YYMM
 // service-code discretionary "?"), track 2 as ";" PAN "=" YYMM service-code discretionary
-// "?". A field the card does not carry, or that does not parse, is empty.
+// "?". A field the card does not carry is empty.
+//
+// Only a well-formed track fills fields; one that is not is reported malformed and gives
+// none, so text in the wrong place (a card number as the name, discretionary data run into
+// the name for want of a separator) is never shown as a harmless field. Well-formed:
+//  - PAN: 12 to 19 ASCII digits, the first a digit; "*" counts as a digit (a reader's
+//    masked form); on track 1 single blanks may part digit groups.
+//  - Track 1: PAN "^" name "^" tail, both separators present; the name 2 to 26 characters
+//    of the track-1 set (blank to "_") without digits, "%" or "?"; the data after "%B" at
+//    most 76 characters (79 with the sentinels).
+//  - Track 2: PAN "=" tail; the data after ";" at most 38 characters (40 with the
+//    sentinels).
+//  - Tail: YYMM as 4 digits, then the service code as 3 digits, either replaced by the
+//    track's separator when left out, or both absent when the track ends first; then
+//    discretionary data of the track's character set ("^" excluded on track 1; on track 2
+//    digits, ":", "<", "=", ">"), "*" allowed as a mask.
+// The end sentinel may be missing, as readers drop it; the track then ends at a line break
+// or where track 2 starts. Characters outside ASCII (look-alike digits among them) are never
+// well-formed.
 struct CardView {
+  // The track's start ("%B", or ";" and a digit) and its first separator are there.
   bool track1_found = false;
   bool track2_found = false;
+  // Found but not well-formed: the track filled no field.
+  bool track1_malformed = false;
+  bool track2_malformed = false;
   // Digits as recorded, blanks removed; a reader's masked form keeps its mask characters.
   // Clear card data: show it through MaskedPan, never as is.
   String pan;
@@ -29,6 +51,10 @@ struct CardView {
   String service_code;
   String track1_discretionary;
   String track2_discretionary;
+
+  // Whether a track was found but is not well-formed: a printer shows "malformed" and none
+  // of the fields.
+  bool malformed() const { return track1_malformed || track2_malformed; }
 
   friend bool operator==(const CardView&, const CardView&) = default;
 };

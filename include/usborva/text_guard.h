@@ -13,16 +13,19 @@ namespace usborva {
 // printer did not expect to hold one (a name, an error message, a note in a file).
 //
 // Card numbers: every run of 12 or more digits, whose digit groups may be separated by up
-// to three blanks or dashes ("4111 1111 1111 1111", "4111-1111-1111-1111"), keeps its first
-// six and last four digits and shows "*" for each digit between; separators stay. Digits
+// to three blanks, dashes or characters shown as escapes below ("4111 1111 1111 1111",
+// "4111-1111-1111-1111", a zero-width space between groups), keeps its first six and last
+// four digits and shows "*" for each digit between; separators stay. A line feed ends a
+// run, except in QuoteForMessage, which escapes it. Digits
 // of other scripts that read as digits (fullwidth, Arabic-Indic, superscript, ...) count
 // as digits, so a look-alike number is masked too.
 //
 // Deceptive characters: control characters (C0, DEL, C1), bytes that are not UTF-8, and
 // the invisible format characters that reorder or hide text (bidirectional overrides and
 // isolates, zero-width characters, line and paragraph separators) are written as escapes:
-// \xHH for a byte below 0x80 or a stray byte, \uHHHH for a code point. Both forms are
-// also valid inside a JSON string.
+// \xHH for a byte below 0x80 or a stray byte, \uHHHH for a code point. \uHHHH is also a
+// JSON escape; \xHH is not, so a JSON writer escapes control characters and stray bytes
+// itself before its line reaches the guard.
 //
 // Linear in the input; never throws except std::bad_alloc.
 

@@ -78,8 +78,23 @@ std::vector<Unit> Decode(std::string_view utf8) {
   return units;
 }
 
+// Whether the unit is shown as an escape rather than as itself.
+bool IsEscaped(const Unit& unit, bool keep_line_feeds) {
+  const char32_t cp = unit.code_point;
+  if (!unit.valid) return true;
+  if (cp == U'\n') return !keep_line_feeds;
+  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || IsFormatCharacter(cp);
+}
+
+// What may stand between the digit groups of one number. An escaped character counts, so
+// a zero-width space or a control character between the groups cannot show the number in
+// clear with escapes between its digits.
+bool PartsDigitGroups(const Unit& unit, bool keep_line_feeds) {
+  return (unit.valid && IsSeparator(unit.code_point)) || IsEscaped(unit, keep_line_feeds);
+}
+
 // The end of the digit run starting at units[begin], and how many digits it holds.
-size_t RunEnd(const std::vector<Unit>& units, size_t begin, size_t& digits) {
+size_t RunEnd(const std::vector<Unit>& units, size_t begin, bool keep_line_feeds, size_t& digits) {
   size_t end = begin;
   digits = 0;
   size_t at = begin;
@@ -90,8 +105,8 @@ size_t RunEnd(const std::vector<Unit>& units, size_t begin, size_t& digits) {
       continue;
     }
     size_t gap = 0;
-    while (at < units.size() && gap < kMaxSeparators && units[at].valid &&
-           IsSeparator(units[at].code_point)) {
+    while (at < units.size() && gap < kMaxSeparators &&
+           PartsDigitGroups(units[at], keep_line_feeds)) {
       ++at;
       ++gap;
     }
@@ -110,7 +125,7 @@ void MaskRun(std::vector<Unit>& units, size_t begin, size_t end, size_t digits) 
 }
 
 // Marks the digits to hide; returns whether any run was long enough to be a card number.
-bool MarkCardNumbers(std::vector<Unit>& units, bool mask) {
+bool MarkCardNumbers(std::vector<Unit>& units, bool mask, bool keep_line_feeds) {
   bool found = false;
   for (size_t at = 0; at < units.size();) {
     if (!units[at].digit) {
@@ -118,7 +133,7 @@ bool MarkCardNumbers(std::vector<Unit>& units, bool mask) {
       continue;
     }
     size_t digits = 0;
-    const size_t end = RunEnd(units, at, digits);
+    const size_t end = RunEnd(units, at, keep_line_feeds, digits);
     if (digits >= kMinDigits) {
       found = true;
       if (mask) MaskRun(units, at, end, digits);
@@ -157,7 +172,7 @@ void Render(std::string_view utf8, const Unit& unit, bool keep_line_feeds, std::
 
 std::string GuardText(std::string_view utf8, bool reveal) {
   std::vector<Unit> units = Decode(utf8);
-  MarkCardNumbers(units, !reveal);
+  MarkCardNumbers(units, !reveal, true);
   std::string out;
   out.reserve(utf8.size());
   for (const Unit& unit : units) Render(utf8, unit, true, out);
@@ -166,7 +181,7 @@ std::string GuardText(std::string_view utf8, bool reveal) {
 
 std::string QuoteForMessage(std::string_view utf8, size_t max_chars) {
   std::vector<Unit> units = Decode(utf8);
-  MarkCardNumbers(units, true);
+  MarkCardNumbers(units, true, false);
   const size_t shown = std::min(max_chars, units.size());
   std::string out;
   for (size_t i = 0; i < shown; ++i) Render(utf8, units[i], false, out);
@@ -176,7 +191,7 @@ std::string QuoteForMessage(std::string_view utf8, size_t max_chars) {
 
 bool HoldsCardNumber(std::string_view utf8) {
   std::vector<Unit> units = Decode(utf8);
-  return MarkCardNumbers(units, false);
+  return MarkCardNumbers(units, false, true);
 }
 
 }  // namespace usborva

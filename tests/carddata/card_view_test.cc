@@ -77,14 +77,19 @@ TEST(CardViewTest, FieldRules) {
   const Case cases[] = {
       {"grouped PAN, title without middle", u"%B4111 1111 1111 1112^SMITH/JANE.DR^2601201?",
        t1(u"4111111111111112", u"SMITH", u"JANE", u"", u"DR", u"2601", u"201", u"")},
-      {"impossible month keeps alignment", u"%B41^VAN DYKE/DICK^2513101X?",
-       t1(u"41", u"VAN DYKE", u"DICK", u"", u"", u"", u"101", u"X")},
-      {"fields left out", u"%B41^DOE^^^XYZ?", t1(u"41", u"DOE", u"", u"", u"", u"", u"", u"XYZ")},
+      {"impossible month keeps alignment", u"%B411111111111^VAN DYKE/DICK^2513101X?",
+       t1(u"411111111111", u"VAN DYKE", u"DICK", u"", u"", u"", u"101", u"X")},
+      {"fields left out", u"%B411111111111^DOE^^^XYZ?",
+       t1(u"411111111111", u"DOE", u"", u"", u"", u"", u"", u"XYZ")},
       {"masked reader data", u"%B4111********1111^DOE/J^2512101*****?",
        t1(u"4111********1111", u"DOE", u"J", u"", u"", u"2512", u"101", u"*****")},
-      {"no name end", u"%B41^DOE/J", t1(u"41", u"DOE", u"J", u"", u"", u"", u"", u"")},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseCardView(c.text), c.expected) << c.why;
+
+  // Without the name's closing separator the track is malformed and gives no field.
+  CardView no_name_end;
+  no_name_end.track1_found = no_name_end.track1_malformed = true;
+  EXPECT_EQ(ParseCardView(u"%B411111111111^DOE/J"), no_name_end);
 
   for (const char16_t* junk : {u"", u"%B", u"%A41^DOE/J^25?", u";41?", u"?;=;", u"%B41;41"}) {
     const CardView view = ParseCardView(junk);
@@ -94,10 +99,67 @@ TEST(CardViewTest, FieldRules) {
 }
 
 TEST(CardViewTest, Luhn) {
-  EXPECT_TRUE(ParseCardView(u";79927398713=?").pan_luhn_valid);
-  EXPECT_FALSE(ParseCardView(u";79927398710=?").pan_luhn_valid);
+  EXPECT_TRUE(ParseCardView(u";4111111111111111=?").pan_luhn_valid);
+  EXPECT_FALSE(ParseCardView(u";4111111111111112=?").pan_luhn_valid);
   EXPECT_FALSE(ParseCardView(u";0000000=?").pan_luhn_valid);  // too short to be a PAN
   EXPECT_FALSE(ParseCardView(u"%B4111********1111^X^?").pan_luhn_valid);
+}
+
+// Tracks built to slip a card number past the PAN's mask: none of them gives a field.
+TEST(CardViewTest, HostileTracksAreMalformed) {
+  const std::pair<const char*, const char16_t*> tracks[] = {
+      {"empty PAN, numbers as the names", u"%B^4111111111111111/5555555555554444^2812101000?"},
+      {"no closing separator", u"%B4111111111111111^PUBLIC/JOHN Q 2812101123456789012345?"},
+      {"PAN as surname", u"%B4111111111111111^4111111111111111/JOHN^2812101?"},
+      {"PAN as first name", u"%B4111111111111111^PUBLIC/4111111111111111^2812101?"},
+      {"PAN as middle initial", u"%B4111111111111111^PUBLIC/JOHN 4111111111111111^2812101?"},
+      {"PAN as title", u"%B4111111111111111^PUBLIC/JOHN.4111111111111111^2812101?"},
+      {"PAN split by the name's separators", u"%B4111111111111111^4111 1111/1111.1111^2812101?"},
+      {"a third separator", u"%B4111111111111111^PUBLIC/JOHN^2812101^4111111111111111?"},
+      {"name run into the tail", u"%B4111111111111111^PUBLIC/JOHN^28X2101?"},
+      {"PAN with dashes", u"%B4111-1111-1111-1111^PUBLIC/JOHN^2812101?"},
+      {"PAN with two blanks", u"%B4111  1111 1111 1111^PUBLIC/JOHN^2812101?"},
+      {"PAN too short", u"%B41111111111^PUBLIC/JOHN^2812101?"},
+      {"PAN too long", u"%B41111111111111111111^PUBLIC/JOHN^2812101?"},
+      {"PAN not digits", u"%BPUBLIC/JOHN^4111111111111111^2812101?"},
+      {"name of one character", u"%B4111111111111111^P^2812101?"},
+      {"name too long", u"%B4111111111111111^ABCDEFGHIJKLMNOPQRSTUVWXYZA^2812101?"},
+      {"lower case", u"%B4111111111111111^public/john^2812101?"},
+      {"fullwidth digits as a name", u"%B4111111111111111^\uFF14\uFF11\uFF11\uFF11/J^2812101?"},
+      {"fullwidth digits as the PAN",
+       u"%B\uFF14\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11^A/B^2812?"},
+      {"Arabic-Indic digits in the discretionary data",
+       u"%B4111111111111111^PUBLIC/JOHN^2812101\u0664\u0661\u0661?"},
+      {"a control character in the name", u"%B4111111111111111^PUB\x1bLIC/JOHN^2812101?"},
+      {"track 2 name-like discretionary data", u";4111111111111111=2812101PUBLIC?"},
+      {"track 2 with a blank in the PAN", u";4111 1111 1111 1111=2812101?"},
+      {"track 2 expiry cut short", u";4111111111111111=28?"},
+      {"track 2 too long", u";4111111111111111=28121010000000000000000?"},
+  };
+  for (const auto& [why, text] : tracks) {
+    const CardView view = ParseCardView(text);
+    EXPECT_TRUE(view.malformed()) << why;
+    EXPECT_TRUE(view.pan.empty() && view.surname.empty() && view.first_name.empty() &&
+                view.middle_initial.empty() && view.title.empty() &&
+                view.track1_discretionary.empty() && view.track2_discretionary.empty())
+        << why;
+  }
+  // The longest well-formed tracks still parse.
+  const String track1 =
+      u"%B4111111111111111^" + String(26, u'A') + u"^2812101" + String(25, u'0') + u"?";
+  EXPECT_FALSE(ParseCardView(track1).malformed());
+  EXPECT_FALSE(ParseCardView(u";4111111111111111=2812101" + String(14, u'0') + u"?").malformed());
+}
+
+// A malformed track gives nothing, and the other track still gives its own fields.
+TEST(CardViewTest, ATrackIsJudgedOnItsOwn) {
+  const CardView view =
+      ParseCardView(u"%B^4111111111111111/5555555555554444^2812101?;4111111111111111=2812101?");
+  EXPECT_TRUE(view.track1_malformed);
+  EXPECT_FALSE(view.track2_malformed);
+  EXPECT_EQ(view.pan, u"4111111111111111");
+  EXPECT_EQ(view.surname, u"");
+  EXPECT_EQ(view.expiry, u"2812");
 }
 
 TEST(MaskedPanTest, ShowsAtMostSixAndFour) {

@@ -20,6 +20,20 @@ TEST(TextGuard, MasksEveryCardNumberWhateverItsSeparators) {
             ";411111******1111=281210**********0123?");
 }
 
+// What is shown as an escape parts digit groups as a blank does, so invisible or control
+// characters between the groups cannot carry a number past the mask.
+TEST(TextGuard, MasksNumbersPartedByEscapedCharacters) {
+  EXPECT_EQ(GuardText("4111\u200B1111\u200B1111\u200B1111"),
+            "4111\\u200B11**\\u200B****\\u200B1111");
+  EXPECT_EQ(GuardText("411111\x01\x02\x03"
+                      "1111111111"),
+            "411111\\x01\\x02\\x03******1111");
+  EXPECT_EQ(GuardText("4111 \xFF 1111111111"), "4111 \\xFF 11****1111");
+  // A line feed ends the run in text, which keeps its lines; a quoted token has none.
+  EXPECT_EQ(GuardText("411111\n1111111111"), "411111\n1111111111");
+  EXPECT_EQ(QuoteForMessage("411111\n1111111111"), "411111\\x0A******1111");
+}
+
 TEST(TextGuard, LeavesShortNumbersAndBrokenRunsAlone) {
   EXPECT_EQ(GuardText("12345678901"), "12345678901");              // 11 digits
   EXPECT_EQ(GuardText("1234    5678 9012"), "1234    5678 9012");  // four blanks break it

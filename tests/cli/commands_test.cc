@@ -236,21 +236,22 @@ TEST(ListTest, SaysWhyATerminalIsNotUsed) {
 }
 
 TEST(SendTest, PrintsOutPutDataAndTheResult) {
-  const RunResult set = RunTool({"send", "--set", "0e 10", "--simulate", "--json"});
+  const RunResult set = RunTool({"send", "--set", "0e 10", "--simulate", "--json", "--reveal"});
   EXPECT_EQ(set.status, 0) << set.err;
   EXPECT_EQ(set.out.rfind("{\"command\":\"0e 10\",\"method\":\"SetFeatureReport\",\"result\":1,"
                           "\"OutPutData\":\"0E 10 00 00",
                           0),
             0u)
       << set.out;
-  const RunResult get = RunTool({"send", "--get", "09", "--simulate"});
+  const RunResult get = RunTool({"send", "--get", "09", "--simulate", "--reveal"});
   EXPECT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out.rfind("Get 09\nOutPutData  09 01 02 03 04 05 06 07 08 00", 0), 0u) << get.out;
   EXPECT_NE(get.out.find("\nResult      1\n"), std::string::npos);
 }
 
 TEST(SendTest, SetThenGetReadsTheAnswerTheSetSelected) {
-  const RunResult both = RunTool({"send", "--get", "0E 10", "--set", "0E 10", "--simulate"});
+  const RunResult both =
+      RunTool({"send", "--get", "0E 10", "--set", "0E 10", "--simulate", "--reveal"});
   EXPECT_EQ(both.status, 0) << both.err;
   const size_t set = both.out.find("Set 0E 10\n");
   const size_t get = both.out.find("Get 0E 10\nOutPutData  0E 10 00 04 12 34 56 78 00");

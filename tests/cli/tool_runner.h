@@ -62,7 +62,9 @@ class TempDir {
 // The tool as a child process with its output in files (no pipe can fill up and stall it).
 class Child {
  public:
-  Child(const std::vector<std::string>& args, const RunOptions& options) {
+  // drop_root: when run as root, the child runs as nobody (its files and standard streams
+  // are opened before), so what depends on ownership can be seen.
+  Child(const std::vector<std::string>& args, const RunOptions& options, bool drop_root = false) {
     const std::string out_path = (dir_.path() / "out").string();
     const std::string err_path = (dir_.path() / "err").string();
     const std::string in_path = (dir_.path() / "in").string();
@@ -77,6 +79,7 @@ class Child {
       dup2(err, 2);
       for (const auto& [key, value] : options.env) setenv(key.c_str(), value.c_str(), 1);
       if (chdir(options.cwd.c_str()) != 0) _exit(126);
+      if (drop_root && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
       std::vector<char*> argv;
       argv.push_back(const_cast<char*>(options.program.c_str()));
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -87,6 +90,7 @@ class Child {
   }
 
   void Signal(int signal_number) { kill(pid_, signal_number); }
+  pid_t pid() const { return pid_; }
 
   RunResult Wait() {
     int raw = 0;

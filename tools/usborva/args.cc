@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "usborva/text_guard.h"
+
 namespace usborva::cli {
 namespace {
 
@@ -15,6 +17,10 @@ bool IsNegativeNumber(std::string_view arg) {
 bool IsOption(std::string_view arg) {
   return arg.size() >= 2 && arg[0] == '-' && !IsNegativeNumber(arg);
 }
+
+// A token of the command line in a message: short, escaped and masked, so a mistyped
+// argument cannot echo a card number or a terminal escape.
+std::string Quoted(std::string_view token) { return QuoteForMessage(token); }
 
 const OptionSpec* Find(std::span<const OptionSpec> specs, std::string_view name) {
   for (const OptionSpec& spec : specs) {
@@ -44,19 +50,19 @@ Args ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       continue;
     }
     std::string name = arg == "-h" ? "help" : arg.substr(arg.rfind('-', 1) + 1);
-    if (arg[1] != '-' && arg != "-h") throw UsageError("unknown option " + arg);
+    if (arg[1] != '-' && arg != "-h") throw UsageError("unknown option " + Quoted(arg));
     std::optional<std::string> value;
     if (size_t eq = name.find('='); eq != std::string::npos) {
       value = name.substr(eq + 1);
       name.resize(eq);
     }
     const OptionSpec* spec = Find(specs, name);
-    if (spec == nullptr) throw UsageError("unknown option --" + name);
+    if (spec == nullptr) throw UsageError("unknown option --" + Quoted(name));
     if (spec->kind == OptionKind::kFlag && value) {
-      throw UsageError("--" + name + " takes no value");
+      throw UsageError("--" + Quoted(name) + " takes no value");
     }
     if (spec->kind == OptionKind::kValue && !value) {
-      if (i + 1 >= args.size()) throw UsageError("--" + name + " needs a value");
+      if (i + 1 >= args.size()) throw UsageError("--" + Quoted(name) + " needs a value");
       value = args[++i];
     }
     if (spec->kind == OptionKind::kOptionalValue && !value && i + 1 < args.size() &&
@@ -64,7 +70,7 @@ Args ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       value = args[++i];
     }
     if (spec->kind != OptionKind::kFlag && parsed.options_.count(name) != 0) {
-      throw UsageError("--" + name + " is given twice");
+      throw UsageError("--" + Quoted(name) + " is given twice");
     }
     parsed.options_[name] = value;
   }
@@ -75,12 +81,13 @@ int16_t ParseInteger16(const std::string& text, std::string_view what) {
   size_t start = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
   bool digits = start < text.size();
   for (size_t i = start; i < text.size(); ++i) digits = digits && text[i] >= '0' && text[i] <= '9';
-  if (!digits) throw UsageError(std::string(what) + " must be a whole number, not '" + text + "'");
+  if (!digits)
+    throw UsageError(std::string(what) + " must be a whole number, not '" + Quoted(text) + "'");
   errno = 0;
   const long value = std::strtol(text.c_str(), nullptr, 10);
   if (errno == ERANGE || value < std::numeric_limits<int16_t>::min() ||
       value > std::numeric_limits<int16_t>::max()) {
-    throw UsageError(std::string(what) + " " + text + " is out of range (-32768 to 32767)");
+    throw UsageError(std::string(what) + " " + Quoted(text) + " is out of range (-32768 to 32767)");
   }
   return static_cast<int16_t>(value);
 }
@@ -92,8 +99,8 @@ double ParseSeconds(const std::string& text, std::string_view what) {
   const bool plain = !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
   if (!plain || end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value) ||
       value <= 0 || value > 1e7) {
-    throw UsageError(std::string(what) + " must be a positive number of seconds, not '" + text +
-                     "'");
+    throw UsageError(std::string(what) + " must be a positive number of seconds, not '" +
+                     Quoted(text) + "'");
   }
   return value;
 }
@@ -102,7 +109,7 @@ void ExpectPositionals(const Args& args, size_t min, size_t max, std::string_vie
   const size_t count = args.positionals().size();
   if (count < min) throw UsageError("missing arguments (usage: " + std::string(usage) + ")");
   if (count > max) {
-    throw UsageError("unexpected argument '" + args.positionals()[max] +
+    throw UsageError("unexpected argument '" + Quoted(args.positionals()[max]) +
                      "' (usage: " + std::string(usage) + ")");
   }
 }

@@ -10,10 +10,12 @@
 #include "card_summary.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "output.h"
 #include "text.h"
 #include "usborva/card_view.h"
 #include "usborva/event_loop.h"
 #include "usborva/host.h"
+#include "usborva/text_guard.h"
 #include "usborva/usborva.h"
 
 namespace usborva::cli {
@@ -26,12 +28,19 @@ constexpr OptionSpec kSpecs[] = {
     {"reveal", OptionKind::kFlag}, {"json", OptionKind::kFlag},
 };
 
+// Far more than any reader's card data; a larger input is a mistake, not a card.
+constexpr size_t kMaxCardText = 1 << 20;
+
 // Standard input whole, less one trailing line break (LF or CR LF).
 std::string ReadStandardInput() {
   if (IsTerminal(STDIN_FILENO)) {
-    throw UsageError("give the card data with --data, --masked-data or on standard input");
+    throw UsageError("give the card data on standard input (or with --data, --masked-data)");
   }
-  std::string text(std::istreambuf_iterator<char>(std::cin), {});
+  std::string text;
+  for (std::istreambuf_iterator<char> in(std::cin), end; in != end; ++in) {
+    if (text.size() == kMaxCardText) throw UsageError("the card data is longer than 1 MiB");
+    text.push_back(*in);
+  }
   if (text.ends_with("\r\n")) {
     text.resize(text.size() - 2);
   } else if (text.ends_with('\n')) {
@@ -40,11 +49,25 @@ std::string ReadStandardInput() {
   return text;
 }
 
+// A card number on the command line stays in the shell's history and is visible to every
+// user in the process list; standard input leaves no such trace.
+void WarnAboutCommandLine(const Args& args, std::ostream& err) {
+  for (const char* option : {"data", "masked-data"}) {
+    const auto text = args.Value(option);
+    if (!text || !HoldsCardNumber(*text)) continue;
+    err << "usborva card: warning: --" << option
+        << " leaves the card number in your shell history and the process list; give the "
+           "card data on standard input instead\n";
+    return;
+  }
+}
+
 // The text goes where the command line says; from standard input it goes where the method
 // reads, so `--masked` with piped text works as it reads.
-void LoadCardData(USBORVA& control, const Args& args) {
+void LoadCardData(USBORVA& control, const Args& args, std::ostream& err) {
   const auto data = args.Value("data");
   const auto masked = args.Value("masked-data");
+  WarnAboutCommandLine(args, err);
   if (data) control.put_CardData(Utf8ToString(*data));
   if (masked) control.put_CardDataMasked(Utf8ToString(*masked));
   if (data || masked) return;
@@ -78,7 +101,9 @@ void Validate(const Args& args) {
   const std::string& name = args.positionals()[0];
   const auto* sub = std::find_if(std::begin(kSubcommands), std::end(kSubcommands),
                                  [&](const Subcommand& s) { return s.name == name; });
-  if (sub == std::end(kSubcommands)) throw UsageError("unknown card subcommand '" + name + "'");
+  if (sub == std::end(kSubcommands)) {
+    throw UsageError("unknown card subcommand '" + QuoteForMessage(name) + "'");
+  }
   ExpectPositionals(args, sub->positionals, sub->positionals, sub->usage);
   const auto& p = args.positionals();
   if (name == "track") ParseInteger16(p[1], "N");
@@ -111,7 +136,7 @@ String RunElement(USBORVA& control, const Args& args) {
 
 int RunInfo(USBORVA& control, const Args& args, std::ostream& out, std::ostream& err) {
   const bool reveal = args.Has("reveal");
-  if (reveal) WarnReveal(err);
+  if (reveal) WarnReveal(out, err);
   const bool masked = args.Has("masked") || (!args.Has("data") && args.Has("masked-data"));
   const CardView view =
       ParseCardView(masked ? control.get_CardDataMasked() : control.get_CardData());
@@ -142,7 +167,7 @@ int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
   Host host(loop);
   USBORVA control(host);
   control.InitProperties();
-  LoadCardData(control, args);
+  LoadCardData(control, args, err);
   const bool masked = args.Has("masked");
   String result;
   if (what == "info") return RunInfo(control, args, out, err);
@@ -156,7 +181,9 @@ int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
   } else {
     result = RunElement(control, args);
   }
-  out << StringToUtf8(result) << "\n";
+  // The one place the tool prints past its output guard (docs/cli.md): the user supplied
+  // the text, and a script reading a track or a name needs it byte for byte.
+  PrintExact(out, StringToUtf8(result) + "\n");
   return kExitOk;
 }
 

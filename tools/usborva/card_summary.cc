@@ -1,5 +1,7 @@
 #include "card_summary.h"
 
+#include <iterator>
+
 #include "text.h"
 
 namespace usborva::cli {
@@ -27,6 +29,7 @@ JsonObject CardJson(const CardView& view, bool reveal, std::optional<bool> track
   JsonObject card;
   card.AddBool("track1", view.track1_found).AddBool("track2", view.track2_found);
   if (track3) card.AddBool("track3", *track3);
+  if (view.malformed()) return card.AddBool("malformed", true);
   card.AddString("pan", ShownPan(view, reveal))
       .AddBool("pan_luhn_valid", view.pan_luhn_valid)
       .AddString("surname", view.surname)
@@ -44,18 +47,31 @@ JsonObject CardJson(const CardView& view, bool reveal, std::optional<bool> track
 
 std::string CardHeadline(const CardView& view, bool reveal) {
   if (!view.track1_found && !view.track2_found) return "no track 1 or track 2 data";
+  if (view.malformed()) return "malformed card data: no field shown";
   std::string line = view.pan.empty() ? "no PAN" : Printable(ShownPan(view, reveal));
   if (const std::string name = HolderName(view); !name.empty()) line += "  " + name;
   if (!view.expiry.empty()) line += "  expires " + FormatExpiry(view.expiry);
   return line;
 }
 
+namespace {
+
+std::string TrackStatus(bool found, bool malformed) {
+  return malformed ? "malformed" : found ? "found" : "not found";
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> CardLines(const CardView& view, bool reveal) {
-  auto found = [](bool yes) { return std::string(yes ? "found" : "not found"); };
   auto or_none = [](const String& text) { return text.empty() ? "-" : Printable(text); };
+  const std::pair<std::string, std::string> tracks[] = {
+      {"Track 1", TrackStatus(view.track1_found, view.track1_malformed)},
+      {"Track 2", TrackStatus(view.track2_found, view.track2_malformed)},
+  };
+  if (view.malformed()) return {std::begin(tracks), std::end(tracks)};
   std::vector<std::pair<std::string, std::string>> lines = {
-      {"Track 1", found(view.track1_found)},
-      {"Track 2", found(view.track2_found)},
+      tracks[0],
+      tracks[1],
       {"PAN", view.pan.empty() ? "-"
                                : Printable(ShownPan(view, reveal)) +
                                      (view.pan_luhn_valid ? "  (check digit valid)"

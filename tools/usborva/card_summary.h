@@ -13,10 +13,12 @@ namespace usborva::cli {
 
 // What the tool shows of a card. Unless reveal is set, the PAN is masked (first six and
 // last four at most) and the discretionary data is left out; name, expiry and service code
-// are shown, as on a receipt.
+// are shown, as on a receipt. A malformed card (a track found but not well-formed) shows
+// which track it is and no field at all, reveal or not.
 
 // The JSON members of the card object (docs/cli.md), in their order; track3 (whether the
-// card had a third track) is left out when not known.
+// card had a third track) is left out when not known. A malformed card has only the track
+// members and "malformed": true.
 JsonObject CardJson(const CardView& view, bool reveal, std::optional<bool> track3 = std::nullopt);
 
 // "411111******1111  ALEX Q DEMO  expires 12/27": one line for a swipe.

@@ -20,14 +20,16 @@ int RunCard(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunAbout(CommandArgs args, std::ostream& out, std::ostream& err);
 
-// The whole tool: argv without the program name.
+// The whole tool: argv without the program name. Everything written to out and err passes
+// the output guard (output.h); any exception that escapes a command ends the run with one
+// line on err and status 4.
 int RunTool(CommandArgs args, std::ostream& out, std::ostream& err);
 
 // Usage text of a command ("" for the overview); empty view for an unknown command.
 std::string_view HelpText(std::string_view command);
 
-// The warning --reveal prints on stderr.
-void WarnReveal(std::ostream& err);
+// --reveal: the warning on stderr, and card numbers shown as they are on out from now on.
+void WarnReveal(std::ostream& out, std::ostream& err);
 
 }  // namespace usborva::cli
 

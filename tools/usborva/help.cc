@@ -1,6 +1,7 @@
 #include <ostream>
 
 #include "commands.h"
+#include "output.h"
 
 namespace usborva::cli {
 namespace {
@@ -21,7 +22,10 @@ Commands:
   help       show the usage of a command
 
 Options: --version, --help. Every command takes --help.
-Exit status: 0 success, 2 usage error, 3 no supported terminal, 4 device or I/O failure.
+Card numbers are masked and control characters escaped in everything printed; --reveal
+(where a command takes it) shows the numbers.
+Exit status: 0 success, 2 usage error, 3 no supported terminal, 4 device or I/O failure
+(or a failure inside the tool, such as running out of memory).
 )";
 
 constexpr std::string_view kDemo = R"(usage: usborva demo [--fast] [--json] [--reveal]
@@ -52,24 +56,27 @@ end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
                          times are then the same on every run
 )";
 
-constexpr std::string_view kList = R"(usage: usborva list [--json] [--simulate [SCENARIO]]
+constexpr std::string_view kList =
+    R"(usage: usborva list [--json] [--reveal] [--simulate [SCENARIO]]
 
 Lists every HID interface the backend sees: path, vendor:product, product and serial
 strings, and whether the matching rules accept it, or why not (other vendor, product not in
 the list, refused by the configuration file, cannot be opened).
 Exit status 0 when a supported terminal can be opened, 3 when none is supported, 4 when one
-is supported but cannot be opened.
+is supported but cannot be opened. --reveal shows digit runs that look like card numbers.
 )";
 
 constexpr std::string_view kSend =
     R"(usage: usborva send [--set COMMAND] [--get COMMAND] [--simulate [SCENARIO]] [--json]
+                    [--reveal]
 
 Opens the port, makes a feature-report exchange through SetFeatureReport and/or
 GetFeatureReport, and prints OutPutData and the result of each. With both, the Set comes
 first and the Get reads the answer it selected, in the same session: for example
   usborva send --set "0E 10" --get "0E 10"
 asks for the bitmap CRC and reads it. COMMAND is hexadecimal, spaces anywhere ("0E 10",
-0e10). Exit status 4 when the terminal does not accept an exchange.
+0e10). Exit status 4 when the terminal does not accept an exchange. Runs of 12 or more
+digits in the answer are masked as card numbers would be; --reveal shows them.
 )";
 
 constexpr std::string_view kCard = R"(usage: usborva card track N [--masked] [DATA]
@@ -80,22 +87,26 @@ constexpr std::string_view kCard = R"(usage: usborva card track N [--masked] [DA
        usborva card info [--reveal] [--json] [DATA]
 
 DATA is one of:
+  (neither)            standard input (recommended), one trailing newline removed: into
+                       CardData, or with --masked into CardDataMasked
   --data TEXT          the card data (CardData)
   --masked-data TEXT   the masked card data (CardDataMasked)
-  (neither)            standard input, one trailing newline removed: into CardData, or
-                       with --masked into CardDataMasked
+Text on the command line stays in the shell's history and shows in the process list;
+give card data on standard input: usborva card info < swipe.txt
 
 Prints the method's result exactly (GetTrack, GetFName, GetLName, FindElement, or their
 masked forms with --masked), followed by a newline. Negative numbers are values, not
-options. `info` prints the card's fields; the PAN is masked and discretionary data hidden
-unless --reveal.
+options. `info` prints the card's fields; the PAN is masked and discretionary
+data hidden unless --reveal; a track that is not well-formed shows as "malformed", with no
+field.
 )";
 
-constexpr std::string_view kSettings = R"(usage: usborva settings get KEY [DEFAULT]
+constexpr std::string_view kSettings = R"(usage: usborva settings get KEY [DEFAULT] [--reveal]
        usborva settings set KEY VALUE
 
 Reads or saves one of the control's default settings (GetDefSetting / SaveDefSetting),
-kept in ${XDG_CONFIG_HOME:-~/.config}/USBHID/settings.ini, section Startup.
+kept in ${XDG_CONFIG_HOME:-~/.config}/USBHID/settings.ini, section Startup. A value that
+looks like a card number is masked unless --reveal.
 )";
 
 constexpr std::string_view kAbout = R"(usage: usborva about
@@ -123,7 +134,8 @@ std::string_view HelpText(std::string_view command) {
   return {};
 }
 
-void WarnReveal(std::ostream& err) {
+void WarnReveal(std::ostream& out, std::ostream& err) {
+  RevealCardNumbers(out);
   err << "warning: --reveal prints clear card data and PIN blocks; keep this output private\n";
 }
 

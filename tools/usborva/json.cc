@@ -1,37 +1,64 @@
 #include "json.h"
 
+#include "usborva/utf8.h"
+
 namespace usborva::cli {
 
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+
+void AppendAscii(std::string& out, char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  switch (c) {
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    default:
+      if (byte < 0x20 || byte == 0x7F) {
+        out += "\\u00";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+      } else {
+        out += c;
+      }
+  }
+}
+
+}  // namespace
+
 std::string JsonQuote(std::string_view utf8) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out = "\"";
-  for (char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          out += "\\u00";
-          out += kHex[byte >> 4];
-          out += kHex[byte & 0xF];
-        } else {
-          out += c;
-        }
+  for (size_t at = 0; at < utf8.size();) {
+    const Utf8Step step = DecodeUtf8(utf8, at);
+    if (step.length == 1 && step.valid) {
+      AppendAscii(out, utf8[at]);
+    } else if (step.valid) {
+      out.append(utf8.substr(at, step.length));
+    } else {
+      // A byte that is not UTF-8 would make the line invalid JSON: it reads "\xHH", as in
+      // the text output.
+      for (size_t i = 0; i < step.length; ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[at + i]);
+        out += "\\\\x";
+        out += kUpperHex[byte >> 4];
+        out += kUpperHex[byte & 0xF];
+      }
     }
+    at += step.length;
   }
   return out + "\"";
 }

@@ -199,13 +199,15 @@ void PrintJson(const std::vector<Listed>& items, std::ostream& out) {
 int RunList(CommandArgs raw, std::ostream& out, std::ostream& err) {
   static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
                                           {"json", OptionKind::kFlag},
-                                          {"simulate", OptionKind::kOptionalValue}};
+                                          {"simulate", OptionKind::kOptionalValue},
+                                          {"reveal", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
   if (args.Has("help")) {
     out << HelpText("list");
     return kExitOk;
   }
-  ExpectPositionals(args, 0, 0, "usborva list [--json] [--simulate [SCENARIO]]");
+  ExpectPositionals(args, 0, 0, "usborva list [--json] [--reveal] [--simulate [SCENARIO]]");
+  if (args.Has("reveal")) WarnReveal(out, err);
   SessionOptions options;
   if (args.Has("simulate")) options.scenario = LoadSimulation(args.Value("simulate"));
   Session session(std::move(options));

@@ -9,6 +9,7 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "output.h"
 #include "session.h"
 #include "signals.h"
 #include "text.h"
@@ -126,7 +127,7 @@ scenario::Scenario LoadSimulation(const std::optional<std::string>& path) {
 }
 
 int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err) {
-  const bool status_line = !config.report.json && &out == &std::cout && IsTerminal(1);
+  const bool status_line = !config.report.json && WritesToTerminal(out);
   Reporter reporter(out, config.report);
   SessionOptions options;
   options.scenario = std::move(config.scenario);
@@ -200,7 +201,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   }
   config.report.json = args.Has("json");
   config.report.reveal = args.Has("reveal");
-  if (config.report.reveal) WarnReveal(err);
+  if (config.report.reveal) WarnReveal(out, err);
   return RunMonitorSession(std::move(config), out, err);
 }
 
@@ -219,7 +220,7 @@ int RunDemo(CommandArgs raw, std::ostream& out, std::ostream& err) {
   config.scenario = scenario::DemoScenario();
   config.virtual_time = args.Has("fast");
   config.report = {args.Has("json"), args.Has("reveal"), true};
-  if (config.report.reveal) WarnReveal(err);
+  if (config.report.reveal) WarnReveal(out, err);
   config.preface =
       "USBORVA demo: a host application and a simulated payment terminal.\n"
       "The host set PortOpen = True; everything below is what it then sees through the\n"

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "card_summary.h"
+#include "output.h"
 #include "text.h"
 #include "usborva/card_view.h"
 
@@ -61,13 +62,13 @@ void Reporter::RedrawStatus() {
     out_.flush();
     return;
   }
-  out_ << "\r\033[K" << status_() << std::flush;
+  DrawStatusLine(out_, status_());
   status_drawn_ = true;
 }
 
 void Reporter::ClearStatus() {
   if (!status_drawn_) return;
-  out_ << "\r\033[K";
+  ClearStatusLine(out_);
   status_drawn_ = false;
 }
 

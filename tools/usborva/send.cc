@@ -8,35 +8,13 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "hex_command.h"
 #include "json.h"
 #include "monitor.h"
 #include "session.h"
 #include "text.h"
 
 namespace usborva::cli {
-namespace {
-
-// The command as the control will read it: spaces anywhere, hexadecimal digits in pairs
-// (an odd last digit is a byte of its own). Returns its byte count; anything else is a
-// usage error, so a typing mistake is never sent as a silent 0.
-size_t CheckCommand(const std::string& command) {
-  size_t digits = 0;
-  for (size_t i = 0; i < command.size(); ++i) {
-    const char c = command[i];
-    if (c == ' ') continue;
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (!hex) {
-      throw UsageError("COMMAND must be hexadecimal bytes such as \"0E 10\"; '" +
-                       Printable(std::string_view(&c, 1)) + "' at position " +
-                       std::to_string(i + 1) + " is not a hex digit");
-    }
-    ++digits;
-  }
-  if (digits == 0) throw UsageError("COMMAND is empty: give at least the report ID");
-  return (digits + 1) / 2;
-}
-
-}  // namespace
 
 // One exchange through the open session: prints it and answers whether the terminal took it.
 bool Exchange(Session& session, bool get, const std::string& command, bool json,
@@ -66,17 +44,17 @@ bool Exchange(Session& session, bool get, const std::string& command, bool json,
 }
 
 int RunSend(CommandArgs raw, std::ostream& out, std::ostream& err) {
-  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
-                                          {"get", OptionKind::kValue},
-                                          {"set", OptionKind::kValue},
-                                          {"simulate", OptionKind::kOptionalValue},
-                                          {"json", OptionKind::kFlag}};
+  static constexpr OptionSpec kSpecs[] = {
+      {"help", OptionKind::kFlag}, {"get", OptionKind::kValue},
+      {"set", OptionKind::kValue}, {"simulate", OptionKind::kOptionalValue},
+      {"json", OptionKind::kFlag}, {"reveal", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
   if (args.Has("help")) {
     out << HelpText("send");
     return kExitOk;
   }
   ExpectPositionals(args, 0, 0, "usborva send [--set COMMAND] [--get COMMAND]");
+  if (args.Has("reveal")) WarnReveal(out, err);
   if (!args.Has("get") && !args.Has("set")) throw UsageError("give --get, --set, or both");
   // A Set selects what the terminal answers; the Get after it, in the same session, reads
   // it back (the terminal remembers the selection only while the port is open).
@@ -84,7 +62,8 @@ int RunSend(CommandArgs raw, std::ostream& out, std::ostream& err) {
   if (args.Has("set")) exchanges.emplace_back(false, *args.Value("set"));
   if (args.Has("get")) exchanges.emplace_back(true, *args.Value("get"));
   size_t longest = 0;
-  for (const auto& [get, command] : exchanges) longest = std::max(longest, CheckCommand(command));
+  for (const auto& [get, command] : exchanges)
+    longest = std::max(longest, CheckHexCommand(command));
 
   SessionOptions options;
   if (args.Has("simulate")) options.scenario = LoadSimulation(args.Value("simulate"));

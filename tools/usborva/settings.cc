@@ -10,13 +10,15 @@
 
 namespace usborva::cli {
 
-int RunSettings(CommandArgs raw, std::ostream& out, std::ostream&) {
-  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag}};
+int RunSettings(CommandArgs raw, std::ostream& out, std::ostream& err) {
+  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
+                                          {"reveal", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
   if (args.Has("help")) {
     out << HelpText("settings");
     return kExitOk;
   }
+  if (args.Has("reveal")) WarnReveal(out, err);
   const auto& p = args.positionals();
   if (p.empty() || (p[0] != "get" && p[0] != "set")) {
     throw UsageError("say 'get KEY [DEFAULT]' or 'set KEY VALUE'");

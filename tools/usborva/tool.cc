@@ -1,11 +1,17 @@
 // The command dispatcher: picks the command, turns usage errors into exit status 2 with a
 // pointer to the command's help, and keeps every failure on stderr.
+#include <exception>
+#include <iostream>
+#include <new>
 #include <ostream>
 
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "output.h"
+#include "text.h"
 #include "usborva/automation_error.h"
+#include "usborva/text_guard.h"
 
 #ifndef USBORVA_VERSION
 #define USBORVA_VERSION "0.0.0"
@@ -31,14 +37,15 @@ int RunHelp(CommandArgs args, std::ostream& out) {
   ExpectPositionals(parsed, 0, 1, "usborva help [COMMAND]");
   const std::string command = parsed.positionals().empty() ? "" : parsed.positionals()[0];
   const std::string_view text = HelpText(command);
-  if (text.empty()) throw UsageError("unknown command '" + command + "'");
+  if (text.empty()) throw UsageError("unknown command '" + QuoteForMessage(command) + "'");
   out << text;
   return kExitOk;
 }
 
-}  // namespace
+// What a message may quote of an exception's text.
+constexpr size_t kMaxQuoted = 200;
 
-int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
+int RunCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << HelpText("");
     return kExitUsage;
@@ -58,7 +65,7 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
     for (const CommandEntry& command : kCommands) {
       if (command.name == first) return command.run(rest, out, err);
     }
-    throw UsageError("unknown command '" + first + "'");
+    throw UsageError("unknown command '" + QuoteForMessage(first) + "'");
   } catch (const UsageError& error) {
     const bool known = !HelpText(first).empty() && first != "help";
     err << "usborva" << (known ? " " + first : std::string()) << ": " << error.what() << "\n"
@@ -67,6 +74,44 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
   } catch (const AutomationError& error) {
     err << "usborva: " << error.what() << "\n";
     return kExitDeviceError;
+  }
+}
+
+// The last line of defence: whatever escaped a command ends the run with one line and
+// status 4, never an abort with a core dump of the card data in memory.
+int ReportFailure(std::ostream& err, std::string_view what) {
+  try {
+    err << "usborva: " << what << "\n";
+    err.flush();
+  } catch (...) {
+  }
+  return kExitDeviceError;
+}
+
+}  // namespace
+
+int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
+  try {
+    GuardedStream guarded_out(out, &out == &std::cout && IsTerminal(1));
+    GuardedStream guarded_err(err, false);
+    std::string failure;
+    try {
+      const int status = RunCommand(args, guarded_out, guarded_err);
+      guarded_out.Finish();
+      guarded_err.Finish();
+      return status;
+    } catch (const std::bad_alloc&) {
+      failure = "out of memory";
+    } catch (const std::exception& error) {
+      failure = "internal error: " + QuoteForMessage(error.what(), kMaxQuoted);
+    } catch (...) {
+      failure = "internal error";
+    }
+    return ReportFailure(guarded_err, failure);
+  } catch (const std::bad_alloc&) {
+    return ReportFailure(err, "out of memory");
+  } catch (...) {
+    return ReportFailure(err, "internal error");
   }
 }
 
