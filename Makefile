@@ -82,15 +82,18 @@ $(BUILD)/bench/.configured: | deps
 	$(CMAKE_CFG) -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DUSBORVA_TESTS=OFF -DUSBORVA_BENCH=ON
 	@touch $@
 
+# A target's extra libFuzzer flags, if it has any, are the one line of fuzz/<name>.flags
+# (as in scripts/fuzz-smoke.sh).
 fuzz: | deps
 	CXX=clang++ cmake -S . $(GENERATOR) -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUSBORVA_FUZZ=ON
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	@for f in $(BUILD)/fuzz/fuzz/fuzz_*; do \
-	  [ -x "$$f" ] || continue; name=$$(basename $$f); \
+	  set -f; [ -x "$$f" ] || continue; name=$$(basename $$f); \
 	  mkdir -p $(BUILD)/fuzz/corpus/$$name; \
 	  seeds=fuzz/corpus/$${name#fuzz_}; [ -d "$$seeds" ] || seeds=; \
-	  echo "== $$name ($(FUZZ_TIME) s)"; \
-	  "$$f" -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(BUILD)/fuzz/corpus/$$name $$seeds || exit 1; \
+	  flags=; if [ -f fuzz/$${name#fuzz_}.flags ]; then IFS= read -r flags <fuzz/$${name#fuzz_}.flags || true; fi; \
+	  echo "== $$name ($(FUZZ_TIME) s) $$flags"; \
+	  "$$f" -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $$flags $(BUILD)/fuzz/corpus/$$name $$seeds || exit 1; \
 	done
 
 format:

@@ -5,6 +5,10 @@
 # so a fixed crash that comes back fails here. Finds go to a scratch corpus, never into the
 # checked-in one; a crash leaves its input in build/fuzz/artifacts/ and fails the run.
 #
+# A target that needs other libFuzzer flags than the defaults below (larger inputs, a
+# longer timeout) has them in fuzz/<name>.flags: one line, flags separated by blanks,
+# e.g. "-max_len=1048576 -timeout=10". They come after the defaults, so they win.
+#
 #   FUZZ_SMOKE_TIME  seconds per target (default 5)
 #   JOBS             parallel build jobs (default 2)
 #   BUILD            build root (default build)
@@ -49,6 +53,8 @@ mkdir -p "$build/artifacts" "$build/smoke-corpus" "$build/logs"
 failed=0
 ran=0
 clean=0
+# From here on the flags files are split on blanks, never expanded as file names.
+set -f
 for name in $targets; do
   target=$build/fuzz/$name
   short=${name#fuzz_}
@@ -58,12 +64,19 @@ for name in $targets; do
   mkdir -p "$scratch"
   set -- "$scratch"
   [ -d "$seeds" ] && set -- "$scratch" "$seeds"
+  extra=""
+  if [ -f "fuzz/$short.flags" ]; then
+    # One line; a last line without its line feed counts too.
+    IFS= read -r extra <"fuzz/$short.flags" || true
+  fi
   # -timeout: ten seconds on one input of a few kilobytes is a hang, not a slow parser.
+  # shellcheck disable=SC2086
   if "$target" -max_total_time="$time_per_target" -timeout=10 -rss_limit_mb=2048 \
       -max_len=8192 -print_final_stats=1 -artifact_prefix="$build/artifacts/$short-" \
-      "$@" >"$log" 2>&1; then
+      $extra "$@" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    printf 'fuzz-smoke: %-20s ok   %s runs in %ss\n' "$short" "${runs:-?}" "$time_per_target"
+    printf 'fuzz-smoke: %-20s ok   %s runs in %ss%s\n' "$short" "${runs:-?}" "$time_per_target" \
+      "${extra:+ ($extra)}"
     clean=$((clean + 1))
   else
     printf 'fuzz-smoke: %-20s FAILED (log: %s)\n' "$short" "$log"

@@ -75,16 +75,28 @@ struct Scenario {
   Milliseconds Length() const;
 };
 
-// Bounds that keep a scenario (and a fuzzed one) small.
+// Bounds that keep a scenario (and a fuzzed or hostile one) small: reading costs time in
+// proportion to the text, and memory in proportion to these limits, whatever the text
+// asks for. A scenario past one is refused with an error naming the limit. The totals
+// count the steps as the repeat blocks expand them, the steps of a `repeat 0` included
+// (they are read before the block turns out to repeat nothing).
+inline constexpr size_t kMaxScenarioBytes = 4u << 20;  // the text (the file)
+inline constexpr size_t kMaxLineWords = 32768;         // a line's words, continued or not
+inline constexpr size_t kMaxTextBytes = 4096;          // a note, a string or a path
 inline constexpr size_t kMaxSteps = 100000;
 inline constexpr int kMaxRepeat = 10000;
+inline constexpr int kMaxRepeatDepth = 32;  // repeat blocks inside repeat blocks
 inline constexpr Milliseconds kMaxWait = std::chrono::hours(24);
 inline constexpr Milliseconds kMaxLength = std::chrono::hours(24 * 7);
 inline constexpr size_t kMaxReportBytes = 64u << 20;  // all the reports together
+inline constexpr size_t kMaxNoteBytes = 4u << 20;     // all the notes together
 
-// Parses scenario text. source names it in errors. Throws ScenarioError.
+// Parses scenario text. source names it in errors. Throws ScenarioError; a text longer
+// than kMaxScenarioBytes is refused without being read.
 Scenario ParseScenario(std::string_view text, std::string source = "<scenario>");
-// Reads and parses a file; "-" reads standard input. Throws ScenarioError.
+// Reads and parses a file; "-" reads standard input. Only a regular file is read (a FIFO,
+// a device or a directory is refused without blocking), and at most kMaxScenarioBytes of
+// it. Throws ScenarioError.
 Scenario LoadScenario(const std::string& path);
 
 // The built-in demonstration: one of everything a host application meets, paced for a

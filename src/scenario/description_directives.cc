@@ -45,13 +45,14 @@ void FeatureLength(ParseContext& context, const Line& line) {
 
 void Path(ParseContext& context, const Line& line) {
   context.ExpectArgs(line, 1, 1);
+  CheckTextLength(line.args()[0], "path");
   Spec(context).path = line.args()[0].text;
 }
 
 // A string descriptor, or `none` for a terminal that does not answer that call.
 std::optional<String> ReadDescriptor(const Token& token) {
   if (!token.quoted && token.text == "none") return std::nullopt;
-  return ReadText(token);
+  return ReadText(token, "string");
 }
 
 void Serial(ParseContext& context, const Line& line) {

@@ -1,9 +1,35 @@
 #include "scenario/lexer.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "usborva/scenario.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
+
+bool IsContinuationByte(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
+
+// Columns of one line, counted once from left to right: the tokenizer asks for them in
+// increasing order, so a line of many words costs no more than its length.
+class ColumnCounter {
+ public:
+  explicit ColumnCounter(std::string_view line) : line_(line) {}
+
+  int At(size_t offset) {
+    offset = std::min(offset, line_.size());
+    for (; counted_ < offset; ++counted_) {
+      if (!IsContinuationByte(line_[counted_])) ++column_;
+    }
+    return column_;
+  }
+
+ private:
+  std::string_view line_;
+  size_t counted_ = 0;
+  int column_ = 1;
+};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -64,7 +90,8 @@ std::string ReadQuoted(std::string_view line, size_t& pos) {
         break;
       }
       default:
-        throw LineError(ColumnOf(line, escape), std::string("unknown escape \\") + e +
+        throw LineError(ColumnOf(line, escape), "unknown escape \\" +
+                                                    QuoteForMessage(std::string_view(&e, 1)) +
                                                     " (use \\\\ \\\" \\n \\r \\t \\0 or \\xHH)");
     }
   }
@@ -73,16 +100,11 @@ std::string ReadQuoted(std::string_view line, size_t& pos) {
 
 }  // namespace
 
-int ColumnOf(std::string_view line, size_t offset) {
-  int column = 1;
-  for (size_t i = 0; i < offset && i < line.size(); ++i) {
-    if ((static_cast<uint8_t>(line[i]) & 0xC0) != 0x80) ++column;
-  }
-  return column;
-}
+int ColumnOf(std::string_view line, size_t offset) { return ColumnCounter(line).At(offset); }
 
-std::vector<Token> TokenizeLine(std::string_view line, int line_number) {
+std::vector<Token> TokenizeLine(std::string_view line, int line_number, size_t max_tokens) {
   std::vector<Token> tokens;
+  ColumnCounter columns(line);
   size_t pos = 0;
   while (pos < line.size()) {
     if (IsBlank(line[pos])) {
@@ -90,9 +112,13 @@ std::vector<Token> TokenizeLine(std::string_view line, int line_number) {
       continue;
     }
     if (line[pos] == '#') break;
+    if (tokens.size() >= max_tokens) {
+      throw LineError(columns.At(pos), "a line holds at most " + std::to_string(kMaxLineWords) +
+                                           " words, continuation lines included");
+    }
     Token token;
     token.line = line_number;
-    token.column = ColumnOf(line, pos);
+    token.column = columns.At(pos);
     if (line[pos] == '"') {
       token.text = ReadQuoted(line, pos);
       token.quoted = true;
@@ -103,7 +129,7 @@ std::vector<Token> TokenizeLine(std::string_view line, int line_number) {
       }
       token.text = std::string(line.substr(start, pos - start));
     }
-    token.end_column = ColumnOf(line, pos);
+    token.end_column = columns.At(pos);
     tokens.push_back(std::move(token));
   }
   return tokens;

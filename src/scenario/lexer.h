@@ -38,8 +38,10 @@ struct LineError {
 
 // The tokens of one line, without its comment ("#" outside quotes to the end of the line),
 // each marked with line_number.
-// Quoted texts know the escapes \\ \" \n \r \t \0 and \xHH (one byte). Throws LineError.
-std::vector<Token> TokenizeLine(std::string_view line, int line_number);
+// Quoted texts know the escapes \\ \" \n \r \t \0 and \xHH (one byte). A line of more
+// than max_tokens words is refused at the first word too many (the caller passes what is
+// left of kMaxLineWords). Linear in the length of the line. Throws LineError.
+std::vector<Token> TokenizeLine(std::string_view line, int line_number, size_t max_tokens);
 
 // The 1-based column, in characters, of byte offset in the line (UTF-8 continuation bytes
 // do not count).

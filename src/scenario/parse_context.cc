@@ -16,6 +16,40 @@ std::string Usage(const ParseContext& context, const Line& line) {
   return usage;
 }
 
+StepTotals TotalsOf(std::span<const Step> steps) {
+  StepTotals totals;
+  for (const Step& step : steps) {
+    ++totals.steps;
+    for (const sim::Report& report : step.reports) totals.report_bytes += report.size();
+    totals.note_bytes += step.text.size();
+    totals.length += step.wait;
+  }
+  return totals;
+}
+
+// Counts `more` in, or throws at `at` naming the limit it would pass. Each sum is checked
+// against what is left of its limit, so no product or sum of large counts can wrap.
+void Reserve(StepTotals& totals, const StepTotals& more, const Token& at, const std::string& why) {
+  if (more.steps > kMaxSteps - totals.steps) {
+    throw LineError(at, "the scenario has more than " + std::to_string(kMaxSteps) + " steps" + why);
+  }
+  if (more.length > kMaxLength - totals.length) {
+    throw LineError(at, "the scenario runs for more than a week" + why);
+  }
+  if (more.report_bytes > kMaxReportBytes - totals.report_bytes) {
+    throw LineError(at, "the scenario's reports take more than " +
+                            std::to_string(kMaxReportBytes >> 20) + " MiB" + why);
+  }
+  if (more.note_bytes > kMaxNoteBytes - totals.note_bytes) {
+    throw LineError(at, "the scenario's notes take more than " +
+                            std::to_string(kMaxNoteBytes >> 20) + " MiB" + why);
+  }
+  totals.steps += more.steps;
+  totals.length += more.length;
+  totals.report_bytes += more.report_bytes;
+  totals.note_bytes += more.note_bytes;
+}
+
 }  // namespace
 
 void ParseContext::ExpectArgs(const Line& line, size_t min, size_t max) const {
@@ -30,21 +64,27 @@ void ParseContext::ExpectArgs(const Line& line, size_t min, size_t max) const {
 }
 
 void ParseContext::AddStep(Step step, const Token& at) {
-  if (scenario.steps.size() >= kMaxSteps) {
-    throw LineError(at, "the scenario has more than " + std::to_string(kMaxSteps) + " steps");
-  }
-  if (length + step.wait > kMaxLength)
-    throw LineError(at, "the scenario runs for more than a week");
-  size_t bytes = 0;
-  for (const sim::Report& report : step.reports) bytes += report.size();
-  if (report_bytes + bytes > kMaxReportBytes) {
-    throw LineError(at, "the scenario's reports take more than " +
-                            std::to_string(kMaxReportBytes >> 20) + " MiB");
-  }
-  report_bytes += bytes;
-  length += step.wait;
+  Reserve(totals, TotalsOf(std::span<const Step>(&step, 1)), at, "");
   step.line = at.line;
   scenario.steps.push_back(std::move(step));
+}
+
+void ParseContext::RepeatSteps(size_t first_step, int times, const Token& at, int repeat_line) {
+  const std::span<const Step> body = std::span<const Step>(scenario.steps).subspan(first_step);
+  const StepTotals once = TotalsOf(body);
+  const auto n = static_cast<uint64_t>(times);
+  StepTotals more;
+  more.steps = once.steps * n;
+  more.report_bytes = once.report_bytes * n;
+  more.note_bytes = once.note_bytes * n;
+  more.length = once.length * times;
+  Reserve(totals, more, at,
+          " once the repeat of line " + std::to_string(repeat_line) + " is expanded");
+  const size_t body_size = body.size();
+  scenario.steps.reserve(scenario.steps.size() + static_cast<size_t>(more.steps));
+  for (uint64_t copy = 0; copy < n; ++copy) {
+    for (size_t i = 0; i < body_size; ++i) scenario.steps.push_back(scenario.steps[first_step + i]);
+  }
 }
 
 size_t ParseContext::InputLength() const {

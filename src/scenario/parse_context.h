@@ -2,6 +2,7 @@
 #define USBORVA_SCENARIO_PARSE_CONTEXT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,20 +23,31 @@ struct Line {
 
 struct DirectiveSpec;
 
+// What steps add up to, against the scenario's limits.
+// Sixty-four bits wide, so a repeat's product cannot wrap even where size_t is 32.
+struct StepTotals {
+  uint64_t steps = 0;
+  uint64_t report_bytes = 0;
+  uint64_t note_bytes = 0;
+  Milliseconds length{0};
+};
+
 // What the parser knows while it reads: the scenario so far and the terminal's state as
 // the steps leave it.
 struct ParseContext {
   Scenario scenario;
   bool in_steps = false;                     // the timed input has begun
   bool plugged = true;                       // after the steps so far
-  Milliseconds length{0};                    // the waits so far
-  size_t report_bytes = 0;                   // the reports so far
+  StepTotals totals;                         // every step built so far, a repeat 0's too
   const DirectiveSpec* directive = nullptr;  // the one being read
 
   // An error unless the line has between min and max arguments.
   void ExpectArgs(const Line& line, size_t min, size_t max) const;
-  // Appends a timed step, within the bounds on steps and length.
+  // Appends a timed step, within the limits on steps, length, reports and notes.
   void AddStep(Step step, const Token& at);
+  // Appends `times` more copies of the steps from first_step on: a repeat block of
+  // repeat_line closing at `at`. The limits are checked before anything is copied.
+  void RepeatSteps(size_t first_step, int times, const Token& at, int repeat_line);
   // The bytes a card-data item can hold on this terminal.
   size_t ItemCapacity() const;
   size_t InputLength() const;

@@ -1,12 +1,16 @@
 // Reads scenario text line by line: the terminal description first, then the timed input,
-// with repeat blocks expanded as they close.
+// with repeat blocks expanded as they close. Each byte of the text is looked at a bounded
+// number of times, and what the repeats expand into is checked against the limits before
+// it is built, so neither a long line nor a repeat bomb costs more than its limit.
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "scenario/lexer.h"
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
 #include "usborva/scenario.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
@@ -44,11 +48,15 @@ const DirectiveSpec* FindDirective(std::string_view keyword) {
 }
 
 std::string UnknownDirective(std::string_view keyword) {
-  std::string message = "unknown directive '" + std::string(keyword) + "'";
+  std::string message = "unknown directive '" + QuoteForMessage(keyword) + "'";
   std::string_view best;
   size_t best_distance = 3;
   for (auto table : {DescriptionDirectives(), StepDirectives()}) {
     for (const DirectiveSpec& spec : table) {
+      // The lengths alone put a long word out of reach: no need to compare it.
+      const size_t apart = std::max(keyword.size(), spec.keyword.size()) -
+                           std::min(keyword.size(), spec.keyword.size());
+      if (apart >= best_distance) continue;
       const size_t distance = EditDistance(keyword, spec.keyword);
       if (distance < best_distance) best = spec.keyword, best_distance = distance;
     }
@@ -66,12 +74,20 @@ class Parser {
   }
 
   Scenario Parse(std::string_view text) {
+    if (text.size() > kMaxScenarioBytes) {
+      throw ScenarioError(source_, 0, 0,
+                          "the scenario is " + std::to_string(text.size()) +
+                              " bytes; a scenario is at most " +
+                              std::to_string(kMaxScenarioBytes >> 20) + " MiB");
+    }
+    // Lines end in a line feed, a carriage return and a line feed, or a carriage return
+    // alone, as each of the systems a host developer writes on ends them.
     int number = 0;
     for (size_t start = 0; start <= text.size();) {
-      size_t end = text.find('\n', start);
+      size_t end = text.find_first_of("\r\n", start);
       if (end == std::string_view::npos) end = text.size();
       ReadPhysicalLine(text.substr(start, end - start), ++number);
-      start = end + 1;
+      start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     if (!pending_.tokens.empty()) Finish();
     if (!repeats_.empty()) {
@@ -86,15 +102,23 @@ class Parser {
   // A line whose last word is a lone backslash goes on on the next line.
   void ReadPhysicalLine(std::string_view text, int number) {
     std::vector<Token> tokens;
+    // What is left of the line's words, and one more for a continuation mark.
+    const size_t room = kMaxLineWords - pending_.tokens.size() + 1;
     try {
-      tokens = TokenizeLine(text, number);
+      tokens = TokenizeLine(text, number, room);
     } catch (const LineError& error) {
       throw ScenarioError(source_, number, error.column, error.message);
     }
     if (pending_.tokens.empty()) pending_.number = number;
     const bool continued = !tokens.empty() && !tokens.back().quoted && tokens.back().text == "\\";
     if (continued) tokens.pop_back();
-    pending_.tokens.insert(pending_.tokens.end(), tokens.begin(), tokens.end());
+    if (tokens.size() == room) {
+      throw ScenarioError(source_, number, tokens.back().column,
+                          "a line holds at most " + std::to_string(kMaxLineWords) +
+                              " words, continuation lines included");
+    }
+    pending_.tokens.insert(pending_.tokens.end(), std::make_move_iterator(tokens.begin()),
+                           std::make_move_iterator(tokens.end()));
     if (!continued && !pending_.tokens.empty()) Finish();
   }
 
@@ -139,6 +163,10 @@ class Parser {
     if (line.tokens.size() != 2) {
       throw LineError::AtEnd(line.keyword(), "usage: repeat COUNT ... end");
     }
+    if (repeats_.size() >= static_cast<size_t>(kMaxRepeatDepth)) {
+      throw LineError(line.keyword(),
+                      "repeat blocks nest at most " + std::to_string(kMaxRepeatDepth) + " deep");
+    }
     const Token& count = line.tokens[1];
     RepeatFrame frame;
     frame.count = static_cast<int>(ReadInteger(count, 0, kMaxRepeat, "repeat count"));
@@ -158,13 +186,11 @@ class Parser {
       throw LineError(line.keyword(),
                       "a repeat block must leave the terminal plugged in or out as it found it");
     }
-    std::vector<Step>& steps = context_.scenario.steps;
-    const std::vector<Step> body(steps.begin() + static_cast<std::ptrdiff_t>(frame.first_step),
-                                 steps.end());
-    for (int i = 1; i < frame.count; ++i) {
-      for (const Step& step : body) context_.AddStep(step, line.keyword());
+    if (frame.count == 0) {
+      context_.scenario.steps.resize(frame.first_step);
+    } else if (frame.count > 1) {
+      context_.RepeatSteps(frame.first_step, frame.count - 1, line.keyword(), frame.line);
     }
-    if (frame.count == 0) steps.resize(frame.first_step);
   }
 
   std::string source_;

@@ -1,11 +1,6 @@
 #include "usborva/scenario.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include "scenario/scenario_file.h"
 
 namespace usborva::scenario {
 namespace {
@@ -31,17 +26,7 @@ Milliseconds Scenario::Length() const {
 }
 
 Scenario LoadScenario(const std::string& path) {
-  std::string text;
-  if (path == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return ParseScenario(text, "<stdin>");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ScenarioError(path, 0, 0, std::string("cannot open: ") + std::strerror(errno));
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) throw ScenarioError(path, 0, 0, "cannot read the file");
-  return ParseScenario(buffer.str(), path);
+  return ParseScenario(ReadScenarioFile(path), path == "-" ? kStdinName : path);
 }
 
 }  // namespace usborva::scenario

@@ -6,6 +6,7 @@
 
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
@@ -120,7 +121,8 @@ void Fault(ParseContext& context, const Line& line) {
     for (int i = 0; i < sim::kFaultCount; ++i) {
       names += (i == 0 ? "" : ", ") + std::string(sim::FaultName(static_cast<sim::Fault>(i)));
     }
-    throw LineError(name, "unknown fault '" + name.text + "' (faults: " + names + ")");
+    throw LineError(name,
+                    "unknown fault '" + QuoteForMessage(name.text) + "' (faults: " + names + ")");
   }
   const bool on = line.args().size() < 2 || ReadOnOff(line.args()[1]);
   if (!context.in_steps) {
@@ -143,6 +145,9 @@ void Note(ParseContext& context, const Line& line) {
   for (const Token& token : line.args()) {
     if (!step.text.empty()) step.text += ' ';
     step.text += token.text;
+    if (step.text.size() > kMaxTextBytes) {
+      throw LineError(token, "a note holds at most " + std::to_string(kMaxTextBytes) + " bytes");
+    }
   }
   context.AddStep(std::move(step), line.keyword());
 }
@@ -209,7 +214,8 @@ size_t ReadSwipeField(const ParseContext& context, std::span<const Token> args, 
   const Token& name = args[i];
   auto value = [&](size_t k) -> const Token& {
     if (i + k >= args.size()) {
-      throw LineError::AtEnd(args.back(), "swipe: " + name.text + " needs a value");
+      throw LineError::AtEnd(args.back(),
+                             "swipe: " + QuoteForMessage(name.text) + " needs a value");
     }
     return args[i + k];
   };
@@ -239,7 +245,7 @@ size_t ReadSwipeField(const ParseContext& context, std::span<const Token> args, 
                           ReadByte(value(3), "card type")};
     return i + 4;
   }
-  throw LineError(name, "swipe: unknown field '" + name.text +
+  throw LineError(name, "swipe: unknown field '" + QuoteForMessage(name.text) +
                             "' (fields: track1 track2 track3 enc-track1 enc-track2 "
                             "enc-track3 sigil ksn sigil-status error card-status)");
 }
@@ -251,7 +257,7 @@ void Swipe(ParseContext& context, const Line& line) {
   std::span<const Token> args = line.args();
   for (size_t i = 0; i < args.size();) {
     if (std::find(seen.begin(), seen.end(), args[i].text) != seen.end()) {
-      throw LineError(args[i], "swipe: " + args[i].text + " is given twice");
+      throw LineError(args[i], "swipe: " + QuoteForMessage(args[i].text) + " is given twice");
     }
     seen.push_back(args[i].text);
     i = ReadSwipeField(context, args, i, fields);

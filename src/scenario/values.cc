@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "usborva/convert.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
@@ -16,11 +17,9 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string Shown(const Token& token) {
-  constexpr size_t kShown = 40;
-  std::string text = token.text.size() > kShown ? token.text.substr(0, kShown) + "..." : token.text;
-  return "'" + text + "'";
-}
+// A token as an error message quotes it: a mistyped line may hold a card number, a PIN
+// block or a terminal's escape sequences.
+std::string Shown(const Token& token) { return "'" + QuoteForMessage(token.text) + "'"; }
 
 std::string Hex(int64_t value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -62,8 +61,8 @@ int64_t ReadInteger(const Token& token, int64_t min, int64_t max, std::string_vi
     const bool show_hex = hex || max > 0xFF;
     const std::string low = show_hex && min >= 0 ? Hex(min) : std::to_string(min);
     const std::string high = show_hex ? Hex(max) : std::to_string(max);
-    throw LineError(token, "the " + std::string(what) + " " + token.text + " is out of range (" +
-                               low + " to " + high + ")");
+    throw LineError(token, "the " + std::string(what) + " " + QuoteForMessage(token.text) +
+                               " is out of range (" + low + " to " + high + ")");
   }
   return value;
 }
@@ -144,7 +143,17 @@ Milliseconds ReadDuration(const Token& token) {
   return wait;
 }
 
-String ReadText(const Token& token) { return Utf8ToString(token.text); }
+void CheckTextLength(const Token& token, std::string_view what) {
+  if (token.text.size() > kMaxTextBytes) {
+    throw LineError(token, "the " + std::string(what) + " is " + std::to_string(token.text.size()) +
+                               " bytes; a text holds at most " + std::to_string(kMaxTextBytes));
+  }
+}
+
+String ReadText(const Token& token, std::string_view what) {
+  CheckTextLength(token, what);
+  return Utf8ToString(token.text);
+}
 
 std::vector<uint8_t> ReadCardText(const Token& token, std::string_view what) {
   std::vector<uint8_t> bytes;

@@ -25,8 +25,11 @@ std::vector<uint8_t> ReadHex(const Token& token, std::string_view what);
 std::vector<uint8_t> ReadHexTokens(std::span<const Token> tokens, std::string_view what);
 // A length of time: a number with the unit ms, s, min or h ("250ms", "1.5s", "2min").
 Milliseconds ReadDuration(const Token& token);
-// Text for the host side (UTF-8 in the file, UTF-16 in the terminal's strings).
-String ReadText(const Token& token);
+// An error unless the token is at most kMaxTextBytes long.
+void CheckTextLength(const Token& token, std::string_view what);
+// Text for the host side (UTF-8 in the file, UTF-16 in the terminal's strings), at most
+// kMaxTextBytes long.
+String ReadText(const Token& token, std::string_view what);
 // Card text, one byte per character as the terminal sends it (Windows-1252); a character
 // the code page cannot hold is refused.
 std::vector<uint8_t> ReadCardText(const Token& token, std::string_view what);
