@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -31,6 +32,10 @@ struct NodeState {
   fuse_ino_t ino = 0;
   FakeNode config;
   bool gone = false;
+  // What stat shows: a permission change moves ctime, as chmod does.
+  mode_t mode = 0666;
+  timespec ctime{};
+  int opens = 0;
   FeatureModel model;
   std::map<uint8_t, Bytes> answers;
   std::vector<Bytes> sets;
@@ -82,16 +87,17 @@ void InstallWakeHandler() {
   sigaction(kWakeSignal, &action, nullptr);
 }
 
-struct stat AttrOf(fuse_ino_t ino) {
+struct stat AttrOf(fuse_ino_t ino, const NodeState* node) {
   struct stat st {};
   st.st_ino = ino;
-  if (ino == kRootIno) {
+  if (ino == kRootIno || node == nullptr) {
     st.st_mode = S_IFDIR | 0755;
     st.st_nlink = 2;
   } else {
     // A regular file: the code under test must not depend on a character device.
-    st.st_mode = S_IFREG | 0666;
+    st.st_mode = S_IFREG | node->mode;
     st.st_nlink = 1;
+    st.st_ctim = node->ctime;
   }
   return st;
 }
@@ -105,7 +111,7 @@ void DoLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
     if (it != state.present.end() && name == "hidraw" + std::to_string(number)) {
       fuse_entry_param entry{};
       entry.ino = it->second->ino;
-      entry.attr = AttrOf(entry.ino);
+      entry.attr = AttrOf(entry.ino, it->second.get());
       // No caching: an unplugged node must vanish at once.
       entry.attr_timeout = 0;
       entry.entry_timeout = 0;
@@ -119,11 +125,12 @@ void DoLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
 void DoGetattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
   State& state = StateOf(req);
   std::lock_guard lock(state.mutex);
-  if (ino != kRootIno && state.by_ino.count(ino) == 0) {
+  auto node = state.by_ino.find(ino);
+  if (ino != kRootIno && node == state.by_ino.end()) {
     fuse_reply_err(req, ENOENT);
     return;
   }
-  struct stat st = AttrOf(ino);
+  struct stat st = AttrOf(ino, ino == kRootIno ? nullptr : node->second.get());
   fuse_reply_attr(req, &st, 0);
 }
 
@@ -135,6 +142,7 @@ void DoOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     fuse_reply_err(req, ENOENT);
     return;
   }
+  ++it->second->opens;
   if (it->second->config.refuse_open) {
     fuse_reply_err(req, EACCES);
     return;
@@ -174,7 +182,7 @@ void DoRead(fuse_req_t req, fuse_ino_t, size_t size, off_t, fuse_file_info* fi) 
     file.queue.pop_front();
     fuse_reply_buf(req, reinterpret_cast<const char*>(report.data()),
                    std::min(size, report.size()));
-  } else if (file.node->gone) {
+  } else if (file.node->gone && !file.node->config.eagain_after_unplug) {
     fuse_reply_err(req, EIO);
   } else if (fi->flags & O_NONBLOCK) {
     fuse_reply_err(req, EAGAIN);
@@ -372,6 +380,8 @@ void FakeHidrawFs::AddNode(int number, FakeNode config) {
   auto node = std::make_shared<NodeState>();
   node->number = number;
   node->ino = state_->next_ino++;
+  node->mode = config.refuse_open ? 0600 : 0666;
+  clock_gettime(CLOCK_REALTIME, &node->ctime);
   node->config = std::move(config);
   state_->present[number] = node;
   state_->by_ino[node->ino] = node;
@@ -428,6 +438,21 @@ std::vector<Bytes> FakeHidrawFs::FeatureSets(int number) {
   std::lock_guard lock(state_->mutex);
   auto it = state_->present.find(number);
   return it == state_->present.end() ? std::vector<Bytes>{} : it->second->sets;
+}
+
+void FakeHidrawFs::SetRefuseOpen(int number, bool refuse) {
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->present.find(number);
+  if (it == state_->present.end()) return;
+  it->second->config.refuse_open = refuse;
+  it->second->mode = refuse ? 0600 : 0666;
+  clock_gettime(CLOCK_REALTIME, &it->second->ctime);
+}
+
+int FakeHidrawFs::Opens(int number) {
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->present.find(number);
+  return it == state_->present.end() ? 0 : it->second->opens;
 }
 
 int FakeHidrawFs::OpenFiles(int number) {

@@ -45,8 +45,20 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Parses the hex field text fully into value; false on anything else.
-bool ParseHex(std::string_view text, uint32_t* value) {
+// HID_ID=BBBB:VVVVVVVV:PPPPPPPP.
+bool ParseHidId(std::string_view value, HidUevent* uevent) {
+  const size_t first = value.find(':');
+  if (first == std::string_view::npos) return false;
+  const size_t second = value.find(':', first + 1);
+  if (second == std::string_view::npos) return false;
+  return ParseHexField(value.substr(0, first), &uevent->bus) &&
+         ParseHexField(value.substr(first + 1, second - first - 1), &uevent->vendor) &&
+         ParseHexField(value.substr(second + 1), &uevent->product);
+}
+
+}  // namespace
+
+bool ParseHexField(std::string_view text, uint32_t* value) {
   if (text.empty() || text.size() > 8) return false;
   uint32_t result = 0;
   for (char c : text) {
@@ -65,19 +77,6 @@ bool ParseHex(std::string_view text, uint32_t* value) {
   *value = result;
   return true;
 }
-
-// HID_ID=BBBB:VVVVVVVV:PPPPPPPP.
-bool ParseHidId(std::string_view value, HidUevent* uevent) {
-  const size_t first = value.find(':');
-  if (first == std::string_view::npos) return false;
-  const size_t second = value.find(':', first + 1);
-  if (second == std::string_view::npos) return false;
-  return ParseHex(value.substr(0, first), &uevent->bus) &&
-         ParseHex(value.substr(first + 1, second - first - 1), &uevent->vendor) &&
-         ParseHex(value.substr(second + 1), &uevent->product);
-}
-
-}  // namespace
 
 bool ListHidrawNodes(const std::string& sysfs_root, const std::string& dev_root,
                      std::vector<HidrawNode>* nodes) {

@@ -37,6 +37,10 @@ struct HidUevent {
 };
 HidUevent ParseHidUevent(std::string_view text);
 
+// Parses text, one to eight hex digits in either case and nothing else (a sysfs number such
+// as bcdDevice, or a field of HID_ID), into value; false and value untouched otherwise.
+bool ParseHexField(std::string_view text, uint32_t* value);
+
 // Where sysfs describes one node: its HID device directory and, for a USB device, the USB
 // device directory two levels up. Empty strings where there is none.
 struct NodeSysfs {
