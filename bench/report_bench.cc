@@ -435,7 +435,8 @@ void PrintFuseExtras(const TableReporter& table) {
     const double ns = table.Nanoseconds(*run);
     const double first_ns = first != nullptr ? table.Nanoseconds(*first) : 0;
     char beside[64];
-    std::snprintf(beside, sizeof beside, "N = 1: %.1fx", first_ns > 0 ? ns / first_ns : 0);
+    std::snprintf(beside, sizeof beside, "N = 1: %.1fx, %.0f calls",
+                  first_ns > 0 ? ns / first_ns : 0, TableReporter::Counter(*run, "syscalls"));
     std::printf("| %-44s | %9.1f ns | %8.2f | %-26s |\n", what.c_str(), ns,
                 TableReporter::Counter(*run, "allocs"), beside);
   }

@@ -26,6 +26,8 @@ namespace {
 // The kernel keeps this many reports per open file and drops new ones when full.
 constexpr size_t kQueueDepth = 64;
 constexpr fuse_ino_t kRootIno = FUSE_ROOT_ID;
+// How long the kernel may keep names and attributes; changes are invalidated explicitly.
+constexpr double kCacheSeconds = 3600;
 
 struct NodeState {
   int number = 0;
@@ -112,9 +114,10 @@ void DoLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
       fuse_entry_param entry{};
       entry.ino = it->second->ino;
       entry.attr = AttrOf(entry.ino, it->second.get());
-      // No caching: an unplugged node must vanish at once.
-      entry.attr_timeout = 0;
-      entry.entry_timeout = 0;
+      // Kept by the kernel, as devtmpfs keeps a node, until the server says otherwise: every
+      // change (unplug, plug, permissions) invalidates the name or the attributes at once.
+      entry.attr_timeout = kCacheSeconds;
+      entry.entry_timeout = kCacheSeconds;
       fuse_reply_entry(req, &entry);
       return;
     }
@@ -131,7 +134,7 @@ void DoGetattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
     return;
   }
   struct stat st = AttrOf(ino, ino == kRootIno ? nullptr : node->second.get());
-  fuse_reply_attr(req, &st, 0);
+  fuse_reply_attr(req, &st, kCacheSeconds);
 }
 
 void DoOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
@@ -322,6 +325,14 @@ void DoIoctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info
   }
 }
 
+// Tells the kernel a node's name (and, given its inode, its attributes) changed. Never under
+// the mutex: the kernel may first wait for a lookup the server is answering.
+void InvalidateNode(fuse_session* session, int number, fuse_ino_t ino) {
+  const std::string name = "hidraw" + std::to_string(number);
+  fuse_lowlevel_notify_inval_entry(session, kRootIno, name.c_str(), name.size());
+  if (ino != 0) fuse_lowlevel_notify_inval_inode(session, ino, -1, 0);
+}
+
 const fuse_lowlevel_ops kOps = [] {
   fuse_lowlevel_ops ops{};
   ops.lookup = DoLookup;
@@ -376,31 +387,44 @@ FakeHidrawFs::~FakeHidrawFs() {
 }
 
 void FakeHidrawFs::AddNode(int number, FakeNode config) {
-  std::lock_guard lock(state_->mutex);
-  auto node = std::make_shared<NodeState>();
-  node->number = number;
-  node->ino = state_->next_ino++;
-  node->mode = config.refuse_open ? 0600 : 0666;
-  clock_gettime(CLOCK_REALTIME, &node->ctime);
-  node->config = std::move(config);
-  state_->present[number] = node;
-  state_->by_ino[node->ino] = node;
+  fuse_ino_t replaced = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    if (auto it = state_->present.find(number); it != state_->present.end()) {
+      replaced = it->second->ino;
+    }
+    auto node = std::make_shared<NodeState>();
+    node->number = number;
+    node->ino = state_->next_ino++;
+    node->mode = config.refuse_open ? 0600 : 0666;
+    clock_gettime(CLOCK_REALTIME, &node->ctime);
+    node->config = std::move(config);
+    state_->present[number] = node;
+    state_->by_ino[node->ino] = node;
+  }
+  // The kernel may still hold the name of a node this one replaces, or a failed lookup.
+  InvalidateNode(state_->session, number, replaced);
 }
 
 void FakeHidrawFs::Unplug(int number) {
-  std::lock_guard lock(state_->mutex);
-  auto it = state_->present.find(number);
-  if (it == state_->present.end()) return;
-  it->second->gone = true;
-  for (auto& [fh, file] : state_->files) {
-    if (file.node != it->second) continue;
-    if (file.queue.empty()) {
-      for (fuse_req_t blocked : file.blocked_reads) fuse_reply_err(blocked, EIO);
-      file.blocked_reads.clear();
+  fuse_ino_t ino = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->present.find(number);
+    if (it == state_->present.end()) return;
+    ino = it->second->ino;
+    it->second->gone = true;
+    for (auto& [fh, file] : state_->files) {
+      if (file.node != it->second) continue;
+      if (file.queue.empty()) {
+        for (fuse_req_t blocked : file.blocked_reads) fuse_reply_err(blocked, EIO);
+        file.blocked_reads.clear();
+      }
+      NotifyPoll(file);
     }
-    NotifyPoll(file);
+    state_->present.erase(it);
   }
-  state_->present.erase(it);
+  InvalidateNode(state_->session, number, ino);
 }
 
 void FakeHidrawFs::SendInput(int number, Bytes report) {
@@ -441,12 +465,17 @@ std::vector<Bytes> FakeHidrawFs::FeatureSets(int number) {
 }
 
 void FakeHidrawFs::SetRefuseOpen(int number, bool refuse) {
-  std::lock_guard lock(state_->mutex);
-  auto it = state_->present.find(number);
-  if (it == state_->present.end()) return;
-  it->second->config.refuse_open = refuse;
-  it->second->mode = refuse ? 0600 : 0666;
-  clock_gettime(CLOCK_REALTIME, &it->second->ctime);
+  fuse_ino_t ino = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->present.find(number);
+    if (it == state_->present.end()) return;
+    it->second->config.refuse_open = refuse;
+    it->second->mode = refuse ? 0600 : 0666;
+    clock_gettime(CLOCK_REALTIME, &it->second->ctime);
+    ino = it->second->ino;
+  }
+  InvalidateNode(state_->session, number, ino);
 }
 
 int FakeHidrawFs::Opens(int number) {

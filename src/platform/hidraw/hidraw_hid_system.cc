@@ -1,11 +1,13 @@
 #include "usborva/hidraw_hid_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -104,6 +106,8 @@ struct HidrawHidSystem::Impl {
   Handle next_handle = kFirstHandle;
   std::map<Handle, Object> objects;
   hidraw::IdentityCache identities;
+  // The most recent enumeration, whose listing tells each node's sysfs entry.
+  Handle last_set = 0;
 
   Handle Issue(Object object) {
     const Handle handle = next_handle;
@@ -116,6 +120,21 @@ struct HidrawHidSystem::Impl {
   T* Find(Handle handle) {
     auto it = objects.find(handle);
     return it == objects.end() ? nullptr : std::get_if<T>(&it->second);
+  }
+
+  // The sysfs entry inode the most recent enumeration, if still held, listed for path; 0
+  // when it did not list path.
+  uint64_t ListedSysfsIno(const std::string& path) {
+    const DeviceInfoSet* set = Find<DeviceInfoSet>(last_set);
+    if (set == nullptr) return 0;
+    const size_t slash = path.find_last_of('/');
+    const int number = hidraw::HidrawNumberOfName(
+        std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1));
+    auto it = std::lower_bound(
+        set->nodes.begin(), set->nodes.end(), number,
+        [](const hidraw::HidrawNode& node, int wanted) { return node.number < wanted; });
+    if (it == set->nodes.end() || it->number != number || it->device_path != path) return 0;
+    return it->sysfs_ino;
   }
 
   // The open node of entry, opening a remembered one now; nullptr with *error on failure.
@@ -175,7 +194,8 @@ Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t fl
     Fail(hidraw::WinErrorFromErrno(errno));
     return kInvalidHandleValue;
   }
-  return impl_->Issue(std::move(set));
+  impl_->last_set = impl_->Issue(std::move(set));
+  return impl_->last_set;
 }
 
 bool HidrawHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
@@ -242,7 +262,8 @@ Handle HidrawHidSystem::CreateFileA(const char* path, uint32_t desired_access,
   entry.access = AccessOf(desired_access);
   entry.overlapped_io = (flags_and_attributes & kFileFlagOverlapped) != 0;
   const size_t access_index = static_cast<size_t>(entry.access);
-  entry.key = hidraw::NodeIdentityKeyOf(entry.path, impl_->roots.sysfs_root);
+  entry.key = hidraw::NodeIdentityKeyOf(entry.path, impl_->roots.sysfs_root,
+                                        impl_->ListedSysfsIno(entry.path));
   // A node already known not to be a terminal, unchanged since: what opening it gave then,
   // it gives now, and its attributes are those read then.
   if (entry.key) {

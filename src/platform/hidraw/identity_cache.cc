@@ -28,23 +28,29 @@ bool IsHidrawName(std::string_view name) {
 bool NodeIdentityKey::operator==(const NodeIdentityKey& other) const {
   return dev == other.dev && ino == other.ino && rdev == other.rdev && mode == other.mode &&
          uid == other.uid && gid == other.gid && ctime.tv_sec == other.ctime.tv_sec &&
-         ctime.tv_nsec == other.ctime.tv_nsec && sysfs_link == other.sysfs_link;
+         ctime.tv_nsec == other.ctime.tv_nsec && sysfs_ino == other.sysfs_ino &&
+         sysfs_link == other.sysfs_link;
 }
 
 std::optional<NodeIdentityKey> NodeIdentityKeyOf(const std::string& path,
-                                                 const std::string& sysfs_root) {
+                                                 const std::string& sysfs_root,
+                                                 uint64_t listed_sysfs_ino) {
   const size_t slash = path.find_last_of('/');
   const std::string_view name =
       std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
   if (!IsHidrawName(name)) return std::nullopt;
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::string link_path = sysfs_root;
-  link_path.append("/class/hidraw/").append(name);
-  char target[PATH_MAX];
-  const ssize_t length = readlink(link_path.c_str(), target, sizeof target);
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return std::nullopt;
   NodeIdentityKey key;
+  key.sysfs_ino = listed_sysfs_ino;
+  if (listed_sysfs_ino == 0) {
+    std::string link_path = sysfs_root;
+    link_path.append("/class/hidraw/").append(name);
+    char target[PATH_MAX];
+    const ssize_t length = readlink(link_path.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return std::nullopt;
+    key.sysfs_link.assign(target, static_cast<size_t>(length));
+  }
   key.dev = st.st_dev;
   key.ino = st.st_ino;
   key.rdev = st.st_rdev;
@@ -52,7 +58,6 @@ std::optional<NodeIdentityKey> NodeIdentityKeyOf(const std::string& path,
   key.uid = st.st_uid;
   key.gid = st.st_gid;
   key.ctime = st.st_ctim;
-  key.sysfs_link.assign(target, static_cast<size_t>(length));
   return key;
 }
 

@@ -17,8 +17,9 @@ namespace usborva::hidraw {
 
 // What identifies the device behind a node path without opening it: the node's inode and
 // everything that decides who may open it (a chmod, chown or ACL change moves ctime), and
-// the sysfs link of its hidraw class entry, which names the HID device with the sequence
-// number the kernel gives each device it adds.
+// its hidraw class entry in sysfs, which is made anew for every device the kernel adds:
+// its inode as the enumeration listed it, else the link's target (which names the HID
+// device with the sequence number the kernel gives each one).
 struct NodeIdentityKey {
   dev_t dev = 0;
   ino_t ino = 0;
@@ -27,15 +28,18 @@ struct NodeIdentityKey {
   uid_t uid = 0;
   gid_t gid = 0;
   timespec ctime{};
+  uint64_t sysfs_ino = 0;
   std::string sysfs_link;
 
   bool operator==(const NodeIdentityKey& other) const;
 };
 
-// The key of the node at path (one stat and one readlink), or nullopt when path is not a
-// hidrawN node with a sysfs entry under sysfs_root.
+// The key of the node at path: one stat, and one readlink unless listed_sysfs_ino (the
+// class entry's inode from the enumeration) is given. nullopt when path is not a hidrawN
+// node with a sysfs entry under sysfs_root.
 std::optional<NodeIdentityKey> NodeIdentityKeyOf(const std::string& path,
-                                                 const std::string& sysfs_root);
+                                                 const std::string& sysfs_root,
+                                                 uint64_t listed_sysfs_ino);
 
 // How opening a node with each access ended: 0 for opened, else the Windows error.
 using OpenOutcomes = std::array<std::optional<uint32_t>, 4>;

@@ -15,8 +15,7 @@ namespace {
 
 constexpr std::string_view kHidrawPrefix = "hidraw";
 
-// N of "hidrawN", or -1 when name is not of that form.
-int HidrawNumber(std::string_view name) {
+int HidrawNumberImpl(std::string_view name) {
   if (name.substr(0, kHidrawPrefix.size()) != kHidrawPrefix) return -1;
   std::string_view digits = name.substr(kHidrawPrefix.size());
   if (digits.empty() || digits.size() > 9) return -1;
@@ -58,6 +57,8 @@ bool ParseHidId(std::string_view value, HidUevent* uevent) {
 
 }  // namespace
 
+int HidrawNumberOfName(std::string_view name) { return HidrawNumberImpl(name); }
+
 bool ParseHexField(std::string_view text, uint32_t* value) {
   if (text.empty() || text.size() > 8) return false;
   uint32_t result = 0;
@@ -85,9 +86,9 @@ bool ListHidrawNodes(const std::string& sysfs_root, const std::string& dev_root,
   DIR* dir = opendir(class_dir.c_str());
   if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR;
   while (const dirent* entry = readdir(dir)) {
-    const int number = HidrawNumber(entry->d_name);
+    const int number = HidrawNumberOfName(entry->d_name);
     if (number < 0) continue;
-    nodes->push_back({number, entry->d_name, dev_root + "/" + entry->d_name});
+    nodes->push_back({number, entry->d_name, dev_root + "/" + entry->d_name, entry->d_ino});
   }
   closedir(dir);
   std::sort(nodes->begin(), nodes->end(),
@@ -100,7 +101,7 @@ std::string HidrawNameOfPath(const std::string& path) {
   if (resolved.empty()) resolved = path;
   const size_t slash = resolved.find_last_of('/');
   std::string base = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
-  return HidrawNumber(base) >= 0 ? base : std::string();
+  return HidrawNumberOfName(base) >= 0 ? base : std::string();
 }
 
 HidUevent ParseHidUevent(std::string_view text) {

@@ -14,7 +14,13 @@ struct HidrawNode {
   int number = 0;           // N of hidrawN
   std::string name;         // "hidrawN"
   std::string device_path;  // the node under the device root
+  // The inode of its class/hidraw entry as the listing gave it (0 where the file system
+  // gives none): sysfs makes a new entry for every device it adds.
+  uint64_t sysfs_ino = 0;
 };
+
+// N of "hidrawN", or -1 when name is not of that form.
+int HidrawNumberOfName(std::string_view name);
 
 // Lists <sysfs_root>/class/hidraw in hidraw-number order. A missing class directory (no
 // hidraw support loaded) is an empty list; any other failure to read it returns false.
