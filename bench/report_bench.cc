@@ -299,9 +299,10 @@ class TableReporter : public benchmark::BenchmarkReporter {
       if (run.error_occurred) continue;
       // Figures timed by hand carry a suffix the table does not want.
       std::string name = run.benchmark_name();
-      const std::string manual = "/manual_time";
-      if (name.size() > manual.size() && name.ends_with(manual))
-        name.resize(name.size() - manual.size());
+      for (const std::string suffix : {"/manual_time", "/iterations:1"}) {
+        if (name.size() > suffix.size() && name.ends_with(suffix))
+          name.resize(name.size() - suffix.size());
+      }
       runs_[name] = run;
     }
   }
@@ -409,6 +410,62 @@ void PrintFuseNode(const TableReporter& table) {
   }
 }
 
+// A figure of the emulated node that is not there: why.
+void PrintMissing(const std::string& what, const std::string& unavailable) {
+  std::printf("| %-44s | %12s | %8s | %-26s |\n", what.c_str(),
+              unavailable.empty() ? "failed" : "n/a", "",
+              unavailable.empty() ? "" : ("(" + unavailable + ")").c_str());
+}
+
+// Reconnect attempts with N other interfaces present, each beside its ratio to N = 1; the
+// open of the port on both terminals with the calls it makes; a running monitor's CPU.
+void PrintFuseExtras(const TableReporter& table) {
+  const std::string unavailable = FuseNodeUnavailable();
+  auto find = [&](const std::string& what) -> const benchmark::BenchmarkReporter::Run* {
+    return unavailable.empty() ? table.Find("hidraw/" + what) : nullptr;
+  };
+  const auto* first = find(bench::ReconnectName(bench::kReconnectInterfaces[0]));
+  for (int others : bench::kReconnectInterfaces) {
+    const std::string what = bench::ReconnectName(others);
+    const auto* run = find(what);
+    if (run == nullptr) {
+      PrintMissing(what, unavailable);
+      continue;
+    }
+    const double ns = table.Nanoseconds(*run);
+    const double first_ns = first != nullptr ? table.Nanoseconds(*first) : 0;
+    char beside[64];
+    std::snprintf(beside, sizeof beside, "N = 1: %.1fx, %.0f calls",
+                  first_ns > 0 ? ns / first_ns : 0, TableReporter::Counter(*run, "syscalls"));
+    std::printf("| %-44s | %9.1f ns | %8.2f | %-26s |\n", what.c_str(), ns,
+                TableReporter::Counter(*run, "allocs"), beside);
+  }
+  for (const char* what : {bench::kPortOpenSimulated, bench::kPortOpenNode}) {
+    const auto* run = find(what);
+    if (run == nullptr) {
+      PrintMissing(what, unavailable);
+      continue;
+    }
+    char beside[64];
+    std::snprintf(beside, sizeof beside, "%.0f calls into the kernel",
+                  TableReporter::Counter(*run, "syscalls"));
+    std::printf("| %-44s | %9.1f us | %8s | %-26s |\n", what, table.Nanoseconds(*run) / 1e3, "",
+                beside);
+  }
+  for (const char* what : {bench::kMonitorIdle, bench::kMonitorUnplugged}) {
+    const auto* run = find(what);
+    if (run == nullptr) {
+      PrintMissing(what, unavailable);
+      continue;
+    }
+    char beside[64];
+    std::snprintf(beside, sizeof beside, "start-up %.1f ms left out",
+                  TableReporter::Counter(*run, "startup_ms"));
+    std::printf("| %-44s | %8.3f %%cpu | %8s | %-26s |\n", what,
+                TableReporter::Counter(*run, "cpu_percent"), "", beside);
+  }
+}
+
 void PrintTable(const TableReporter& table) {
   std::printf("\nUSBORVA performance: %u CPUs, %s; compiler %s\n\n",
               std::thread::hardware_concurrency(), CpuModel().c_str(), __VERSION__);
@@ -424,6 +481,8 @@ void PrintTable(const TableReporter& table) {
   }
   PrintSection("Poll tick, FUSE-emulated hidraw node");
   PrintFuseNode(table);
+  PrintSection("Reconnect, port open, CPU (hidraw node)");
+  PrintFuseExtras(table);
   PrintSection("Report-to-event latency (ticks of 25 ms)");
   for (const ReportKind& kind : ReportKinds()) {
     if (std::strcmp(kind.name, "unknown report ID") == 0) continue;

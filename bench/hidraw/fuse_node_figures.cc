@@ -6,19 +6,25 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "descriptors.h"
 #include "fake_hidraw_fs.h"
 #include "fake_sysfs.h"
+#include "hidraw/syscall_counter.h"
 #include "support/alloc_counter.h"
 #include "support/null_container.h"
+#include "support/open_session.h"
 #include "transport/transport.h"
 #include "usborva/hidraw_hid_system.h"
 #include "usborva/usborva.h"
@@ -39,7 +45,8 @@ const Bytes kDeviceStatus = {0x20, 0x01, 0x02, 0x03};
 // an empty configuration directory; a control on it, its port open on the node if asked.
 class FuseNodeSession {
  public:
-  explicit FuseNodeSession(bool open_port);
+  // others: how many HID interfaces that are not a terminal sit beside it (hidraw1 on).
+  explicit FuseNodeSession(bool open_port, int others = 0);
   ~FuseNodeSession();
   FuseNodeSession(const FuseNodeSession&) = delete;
   FuseNodeSession& operator=(const FuseNodeSession&) = delete;
@@ -49,9 +56,15 @@ class FuseNodeSession {
   std::string NodePath() const { return dir_ + "/dev/hidraw0"; }
   void Tick() { container_.timer().Tick(); }
   uint64_t events() const { return container_.events; }
+  USBORVA& control() { return *control_; }
+  const std::string& dir() const { return dir_; }
+  void UnplugTerminal() {
+    fs_->Unplug(kNode);
+    sysfs_->Remove(kNode);
+  }
 
  private:
-  bool Mount();
+  bool Mount(int others);
 
   std::string dir_;
   std::string error_;
@@ -64,7 +77,7 @@ class FuseNodeSession {
   std::unique_ptr<USBORVA> control_;
 };
 
-bool FuseNodeSession::Mount() {
+bool FuseNodeSession::Mount(int others) {
   char pattern[] = "/tmp/usborva-bench-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     error_ = "mkdtemp failed";
@@ -91,11 +104,24 @@ bool FuseNodeSession::Mount() {
   fs_->AddNode(kNode, std::move(node));
   // The identity queries at open: each answered with its report ID alone.
   fs_->SetFeatureModel(kNode, {[](const Bytes& request) { return Bytes{request[0]}; }, nullptr});
+  for (int other = 1; other <= others; ++other) {
+    testing::FakeSysfsDevice pointer;
+    pointer.vendor = 0x046D;
+    pointer.product = static_cast<uint16_t>(0xC000 + other);
+    pointer.hid_name = "Pointer";
+    pointer.descriptor = testing::kTerminalDescriptor;
+    sysfs_->Add(other, pointer);
+    testing::FakeNode pointer_node;
+    pointer_node.vendor = pointer.vendor;
+    pointer_node.product = pointer.product;
+    pointer_node.descriptor = pointer.descriptor;
+    fs_->AddNode(other, std::move(pointer_node));
+  }
   return true;
 }
 
-FuseNodeSession::FuseNodeSession(bool open_port) {
-  if (!Mount()) return;
+FuseNodeSession::FuseNodeSession(bool open_port, int others) {
+  if (!Mount(others)) return;
   if (const char* dir = std::getenv("USBORVA_CONFIG_DIR")) saved_config_dir_ = dir;
   setenv("USBORVA_CONFIG_DIR", (dir_ + "/etc").c_str(), 1);
   transport::ThreadDeviceRecord() = transport::DeviceRecord{};
@@ -211,6 +237,137 @@ void DispatchingTick(benchmark::State& state) {
   if (session.events() != figure.ticks) state.SkipWithError("a tick did not dispatch its report");
 }
 
+// The calling thread's CPU time, kernel time included: what a tick costs the host whatever
+// else the machine runs. A reconnect attempt makes no trip to the emulated node's server
+// (names and attributes are the kernel's), so nothing of it is spent on another thread.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A tick of the reconnect loop with the terminal unplugged and others interfaces present,
+// none of them a terminal: one enumeration attempt a tick.
+void ReconnectingTick(benchmark::State& state, int others) {
+  FuseNodeSession session(/*open_port=*/true, others);
+  if (!session.error().empty()) return state.SkipWithError(session.error().c_str());
+  session.Tick();
+  session.UnplugTerminal();
+  session.Tick();  // the read fails and the device is closed
+  session.Tick();  // the first attempt reads every interface once
+  uint64_t allocations = 0;
+  uint64_t calls = 0;
+  for (auto _ : state) {
+    const uint64_t before = Allocations();
+    StartCountingSyscalls();
+    const double start = ThreadCpuSeconds();
+    session.Tick();
+    state.SetIterationTime(ThreadCpuSeconds() - start);
+    calls += StopCountingSyscalls();
+    allocations += Allocations() - before;
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["allocs"] = static_cast<double>(allocations) / iterations;
+  state.counters["syscalls"] = static_cast<double>(calls) / iterations;
+  if (transport::ThreadDeviceRecord().DeviceHandle != kInvalidHandleValue) {
+    state.SkipWithError("a reconnect attempt opened something");
+  }
+}
+
+// PortOpen = True until it returns (the PortOpen notification is its last act), beside the
+// calls into the kernel it made; the port is closed again outside the timing.
+void PortOpenOnNode(benchmark::State& state) {
+  FuseNodeSession session(/*open_port=*/false);
+  if (!session.error().empty()) return state.SkipWithError(session.error().c_str());
+  uint64_t calls = 0;
+  for (auto _ : state) {
+    StartCountingSyscalls();
+    const auto start = std::chrono::steady_clock::now();
+    session.control().put_PortOpen(true);
+    const auto done = std::chrono::steady_clock::now();
+    calls += StopCountingSyscalls();
+    state.SetIterationTime(Seconds(start, done));
+    if (!session.control().get_PortOpen()) return state.SkipWithError("PortOpen failed");
+    session.control().put_PortOpen(false);
+  }
+  state.counters["syscalls"] = static_cast<double>(calls) / static_cast<double>(state.iterations());
+}
+
+void PortOpenSimulated(benchmark::State& state) {
+  OpenSession session;
+  session.control.put_PortOpen(false);
+  uint64_t calls = 0;
+  for (auto _ : state) {
+    StartCountingSyscalls();
+    const auto start = std::chrono::steady_clock::now();
+    session.control.put_PortOpen(true);
+    const auto done = std::chrono::steady_clock::now();
+    calls += StopCountingSyscalls();
+    state.SetIterationTime(Seconds(start, done));
+    session.control.put_PortOpen(false);
+  }
+  state.counters["syscalls"] = static_cast<double>(calls) / static_cast<double>(state.iterations());
+}
+
+// What `usborva monitor` does, in a process of its own: a control on the tree's terminal,
+// its port opened, then ticked every 25 ms of real time for seconds. Returns that
+// process's user+system CPU time. unplug_after_ms >= 0 unplugs the terminal that long
+// after the start.
+std::optional<double> MonitorCpuSeconds(FuseNodeSession& session, double seconds,
+                                        int unplug_after_ms) {
+  const HidrawRoots roots{session.dir() + "/sys", session.dir() + "/dev"};
+  const pid_t child = fork();
+  if (child < 0) return std::nullopt;
+  if (child == 0) {
+    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+    HidrawHidSystem hid(roots);
+    InstallThreadHidSystem(&hid);
+    NullContainer container;
+    USBORVA control(container);
+    control.InitProperties();
+    control.put_PortOpen(true);
+    if (!control.get_PortOpen()) _exit(1);
+    constexpr auto kInterval = std::chrono::milliseconds(25);
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(seconds));
+    for (auto next = start + kInterval; next <= end; next += kInterval) {
+      std::this_thread::sleep_until(next);
+      container.timer().Tick();
+    }
+    _exit(0);
+  }
+  if (unplug_after_ms >= 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(unplug_after_ms));
+    session.UnplugTerminal();
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return std::nullopt;
+  }
+  auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return secs(usage.ru_utime) + secs(usage.ru_stime);
+}
+
+// The CPU a running control costs: a monitor process holding the terminal for 10 s, less
+// one that opens and closes it at once (start-up and PortOpen), per second of the 10 s.
+void MonitorCpu(benchmark::State& state, int others, bool unplugged) {
+  constexpr double kSeconds = 10;
+  for (auto _ : state) {
+    FuseNodeSession base(/*open_port=*/false, others);
+    FuseNodeSession held(/*open_port=*/false, others);
+    if (!base.error().empty() || !held.error().empty()) {
+      return state.SkipWithError("cannot serve the emulated node");
+    }
+    const std::optional<double> start_up = MonitorCpuSeconds(base, 0, -1);
+    const std::optional<double> run = MonitorCpuSeconds(held, kSeconds, unplugged ? 500 : -1);
+    if (!start_up || !run) return state.SkipWithError("the monitor process failed");
+    state.counters["cpu_percent"] = std::max(0.0, *run - *start_up) / kSeconds * 100;
+    state.counters["startup_ms"] = *start_up * 1e3;
+  }
+}
+
 std::string Named(const char* what) { return std::string("hidraw/") + what; }
 
 }  // namespace
@@ -227,6 +384,22 @@ void RegisterFuseNodeFigures() {
   benchmark::RegisterBenchmark(Named(kFuseIdleTick).c_str(), IdleTick)->UseManualTime();
   benchmark::RegisterBenchmark(Named(kFuseDispatchingTick).c_str(), DispatchingTick)
       ->UseManualTime();
+  for (int others : kReconnectInterfaces) {
+    benchmark::RegisterBenchmark(Named(ReconnectName(others).c_str()).c_str(),
+                                 [others](benchmark::State& s) { ReconnectingTick(s, others); })
+        ->UseManualTime();
+  }
+  benchmark::RegisterBenchmark(Named(kPortOpenNode).c_str(), PortOpenOnNode)->UseManualTime();
+  benchmark::RegisterBenchmark(Named(kPortOpenSimulated).c_str(), PortOpenSimulated)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark(Named(kMonitorIdle).c_str(),
+                               [](benchmark::State& s) { MonitorCpu(s, 0, false); })
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(Named(kMonitorUnplugged).c_str(),
+                               [](benchmark::State& s) { MonitorCpu(s, 16, true); })
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace usborva::bench

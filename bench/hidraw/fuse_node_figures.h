@@ -14,6 +14,18 @@ inline constexpr const char* kFuseDispatchingTick = "dispatching a device status
 inline constexpr const char* kFuseEmptyRead = "bare read(), empty queue";
 inline constexpr const char* kFuseQueuedRead = "bare read(), one report queued";
 
+// The reconnecting tick with the terminal unplugged and N other HID interfaces present.
+inline constexpr int kReconnectInterfaces[] = {1, 16, 64};
+inline std::string ReconnectName(int others) {
+  return "reconnecting, " + std::to_string(others) + (others == 1 ? " interface" : " interfaces");
+}
+// PortOpen = True to its notification, with the calls into the kernel it makes ("syscalls").
+inline constexpr const char* kPortOpenSimulated = "PortOpen = True, simulated terminal";
+inline constexpr const char* kPortOpenNode = "PortOpen = True, hidraw node";
+// A monitor process's CPU per second of wall time ("cpu_percent" of one core).
+inline constexpr const char* kMonitorIdle = "monitor, terminal open and idle";
+inline constexpr const char* kMonitorUnplugged = "monitor, unplugged, 16 interfaces";
+
 // Why this machine cannot serve an emulated hidraw node (mounting needs root and
 // /dev/fuse), or empty when it can.
 std::string FuseNodeUnavailable();

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -25,12 +26,18 @@ namespace {
 // The kernel keeps this many reports per open file and drops new ones when full.
 constexpr size_t kQueueDepth = 64;
 constexpr fuse_ino_t kRootIno = FUSE_ROOT_ID;
+// How long the kernel may keep names and attributes; changes are invalidated explicitly.
+constexpr double kCacheSeconds = 3600;
 
 struct NodeState {
   int number = 0;
   fuse_ino_t ino = 0;
   FakeNode config;
   bool gone = false;
+  // What stat shows: a permission change moves ctime, as chmod does.
+  mode_t mode = 0666;
+  timespec ctime{};
+  int opens = 0;
   FeatureModel model;
   std::map<uint8_t, Bytes> answers;
   std::vector<Bytes> sets;
@@ -82,16 +89,17 @@ void InstallWakeHandler() {
   sigaction(kWakeSignal, &action, nullptr);
 }
 
-struct stat AttrOf(fuse_ino_t ino) {
+struct stat AttrOf(fuse_ino_t ino, const NodeState* node) {
   struct stat st {};
   st.st_ino = ino;
-  if (ino == kRootIno) {
+  if (ino == kRootIno || node == nullptr) {
     st.st_mode = S_IFDIR | 0755;
     st.st_nlink = 2;
   } else {
     // A regular file: the code under test must not depend on a character device.
-    st.st_mode = S_IFREG | 0666;
+    st.st_mode = S_IFREG | node->mode;
     st.st_nlink = 1;
+    st.st_ctim = node->ctime;
   }
   return st;
 }
@@ -105,10 +113,11 @@ void DoLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
     if (it != state.present.end() && name == "hidraw" + std::to_string(number)) {
       fuse_entry_param entry{};
       entry.ino = it->second->ino;
-      entry.attr = AttrOf(entry.ino);
-      // No caching: an unplugged node must vanish at once.
-      entry.attr_timeout = 0;
-      entry.entry_timeout = 0;
+      entry.attr = AttrOf(entry.ino, it->second.get());
+      // Kept by the kernel, as devtmpfs keeps a node, until the server says otherwise: every
+      // change (unplug, plug, permissions) invalidates the name or the attributes at once.
+      entry.attr_timeout = kCacheSeconds;
+      entry.entry_timeout = kCacheSeconds;
       fuse_reply_entry(req, &entry);
       return;
     }
@@ -119,12 +128,13 @@ void DoLookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
 void DoGetattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
   State& state = StateOf(req);
   std::lock_guard lock(state.mutex);
-  if (ino != kRootIno && state.by_ino.count(ino) == 0) {
+  auto node = state.by_ino.find(ino);
+  if (ino != kRootIno && node == state.by_ino.end()) {
     fuse_reply_err(req, ENOENT);
     return;
   }
-  struct stat st = AttrOf(ino);
-  fuse_reply_attr(req, &st, 0);
+  struct stat st = AttrOf(ino, ino == kRootIno ? nullptr : node->second.get());
+  fuse_reply_attr(req, &st, kCacheSeconds);
 }
 
 void DoOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
@@ -135,6 +145,7 @@ void DoOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     fuse_reply_err(req, ENOENT);
     return;
   }
+  ++it->second->opens;
   if (it->second->config.refuse_open) {
     fuse_reply_err(req, EACCES);
     return;
@@ -174,7 +185,7 @@ void DoRead(fuse_req_t req, fuse_ino_t, size_t size, off_t, fuse_file_info* fi) 
     file.queue.pop_front();
     fuse_reply_buf(req, reinterpret_cast<const char*>(report.data()),
                    std::min(size, report.size()));
-  } else if (file.node->gone) {
+  } else if (file.node->gone && !file.node->config.eagain_after_unplug) {
     fuse_reply_err(req, EIO);
   } else if (fi->flags & O_NONBLOCK) {
     fuse_reply_err(req, EAGAIN);
@@ -314,6 +325,14 @@ void DoIoctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info
   }
 }
 
+// Tells the kernel a node's name (and, given its inode, its attributes) changed. Never under
+// the mutex: the kernel may first wait for a lookup the server is answering.
+void InvalidateNode(fuse_session* session, int number, fuse_ino_t ino) {
+  const std::string name = "hidraw" + std::to_string(number);
+  fuse_lowlevel_notify_inval_entry(session, kRootIno, name.c_str(), name.size());
+  if (ino != 0) fuse_lowlevel_notify_inval_inode(session, ino, -1, 0);
+}
+
 const fuse_lowlevel_ops kOps = [] {
   fuse_lowlevel_ops ops{};
   ops.lookup = DoLookup;
@@ -368,29 +387,44 @@ FakeHidrawFs::~FakeHidrawFs() {
 }
 
 void FakeHidrawFs::AddNode(int number, FakeNode config) {
-  std::lock_guard lock(state_->mutex);
-  auto node = std::make_shared<NodeState>();
-  node->number = number;
-  node->ino = state_->next_ino++;
-  node->config = std::move(config);
-  state_->present[number] = node;
-  state_->by_ino[node->ino] = node;
+  fuse_ino_t replaced = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    if (auto it = state_->present.find(number); it != state_->present.end()) {
+      replaced = it->second->ino;
+    }
+    auto node = std::make_shared<NodeState>();
+    node->number = number;
+    node->ino = state_->next_ino++;
+    node->mode = config.refuse_open ? 0600 : 0666;
+    clock_gettime(CLOCK_REALTIME, &node->ctime);
+    node->config = std::move(config);
+    state_->present[number] = node;
+    state_->by_ino[node->ino] = node;
+  }
+  // The kernel may still hold the name of a node this one replaces, or a failed lookup.
+  InvalidateNode(state_->session, number, replaced);
 }
 
 void FakeHidrawFs::Unplug(int number) {
-  std::lock_guard lock(state_->mutex);
-  auto it = state_->present.find(number);
-  if (it == state_->present.end()) return;
-  it->second->gone = true;
-  for (auto& [fh, file] : state_->files) {
-    if (file.node != it->second) continue;
-    if (file.queue.empty()) {
-      for (fuse_req_t blocked : file.blocked_reads) fuse_reply_err(blocked, EIO);
-      file.blocked_reads.clear();
+  fuse_ino_t ino = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->present.find(number);
+    if (it == state_->present.end()) return;
+    ino = it->second->ino;
+    it->second->gone = true;
+    for (auto& [fh, file] : state_->files) {
+      if (file.node != it->second) continue;
+      if (file.queue.empty()) {
+        for (fuse_req_t blocked : file.blocked_reads) fuse_reply_err(blocked, EIO);
+        file.blocked_reads.clear();
+      }
+      NotifyPoll(file);
     }
-    NotifyPoll(file);
+    state_->present.erase(it);
   }
-  state_->present.erase(it);
+  InvalidateNode(state_->session, number, ino);
 }
 
 void FakeHidrawFs::SendInput(int number, Bytes report) {
@@ -428,6 +462,26 @@ std::vector<Bytes> FakeHidrawFs::FeatureSets(int number) {
   std::lock_guard lock(state_->mutex);
   auto it = state_->present.find(number);
   return it == state_->present.end() ? std::vector<Bytes>{} : it->second->sets;
+}
+
+void FakeHidrawFs::SetRefuseOpen(int number, bool refuse) {
+  fuse_ino_t ino = 0;
+  {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->present.find(number);
+    if (it == state_->present.end()) return;
+    it->second->config.refuse_open = refuse;
+    it->second->mode = refuse ? 0600 : 0666;
+    clock_gettime(CLOCK_REALTIME, &it->second->ctime);
+    ino = it->second->ino;
+  }
+  InvalidateNode(state_->session, number, ino);
+}
+
+int FakeHidrawFs::Opens(int number) {
+  std::lock_guard lock(state_->mutex);
+  auto it = state_->present.find(number);
+  return it == state_->present.end() ? 0 : it->second->opens;
 }
 
 int FakeHidrawFs::OpenFiles(int number) {

@@ -30,6 +30,9 @@ struct FakeNode {
   std::string phys;          // HIDIOCGRAWPHYS
   std::string uniq;          // HIDIOCGRAWUNIQ
   bool refuse_open = false;  // every open fails with EACCES, as a node without permission
+  // As hidraw before 3.10: a non-blocking read of an unplugged node answers EAGAIN for ever
+  // (poll still answers POLLERR | POLLHUP).
+  bool eagain_after_unplug = false;
 
   // A broken or hostile device, or a driver that lies: answers the kernel's own hidraw never
   // gives. Through FUSE the daemon's counts reach the caller unchanged, so a reader must not
@@ -63,6 +66,11 @@ class FakeHidrawFs {
   void SetFeatureAnswer(int number, uint8_t report_id, Bytes answer);
   std::vector<Bytes> FeatureSets(int number);
   int OpenFiles(int number);
+  // A permission change: opens fail with EACCES (refuse) or succeed again; the node's mode
+  // and ctime change with it, as a chmod's do.
+  void SetRefuseOpen(int number, bool refuse);
+  // How many opens of the node reached the file system, failed ones included.
+  int Opens(int number);
 
   struct State;
 

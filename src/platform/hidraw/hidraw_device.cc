@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "platform/hidraw/report_buffers.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/usbfs.h"
 
@@ -111,6 +111,7 @@ HidrawDevice::HidrawDevice(int fd, bool query_only, std::string path, NodeSysfs 
                            std::string dev_root)
     : fd_(fd),
       query_only_(query_only),
+      unplug_signal_(SystemUnplugSignal()),
       path_(std::move(path)),
       sysfs_(std::move(sysfs)),
       dev_root_(std::move(dev_root)) {}
@@ -118,6 +119,7 @@ HidrawDevice::HidrawDevice(int fd, bool query_only, std::string path, NodeSysfs 
 HidrawDevice::HidrawDevice(HidrawDevice&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       query_only_(other.query_only_),
+      unplug_signal_(other.unplug_signal_),
       path_(std::move(other.path_)),
       sysfs_(std::move(other.sysfs_)),
       dev_root_(std::move(other.dev_root_)),
@@ -128,6 +130,7 @@ HidrawDevice& HidrawDevice::operator=(HidrawDevice&& other) noexcept {
     if (fd_ >= 0) close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     query_only_ = other.query_only_;
+    unplug_signal_ = other.unplug_signal_;
     path_ = std::move(other.path_);
     sysfs_ = std::move(other.sysfs_);
     dev_root_ = std::move(other.dev_root_);
@@ -167,8 +170,10 @@ bool HidrawDevice::ReadAttributes(HidAttributes* attributes, uint32_t* error) co
     attributes->ProductID = static_cast<uint16_t>(info.product);
   }
   attributes->VersionNumber = 0;
-  if (std::optional<std::string> bcd = ReadAttribute(sysfs_.usb_device_dir, "bcdDevice")) {
-    attributes->VersionNumber = static_cast<uint16_t>(std::strtoul(bcd->c_str(), nullptr, 16));
+  uint32_t version = 0;
+  if (std::optional<std::string> bcd = ReadAttribute(sysfs_.usb_device_dir, "bcdDevice");
+      bcd && ParseHexField(*bcd, &version)) {
+    attributes->VersionNumber = static_cast<uint16_t>(version);
   }
   return true;
 }
@@ -240,6 +245,11 @@ ReadStep HidrawDevice::ReadReport(uint8_t* buffer, uint32_t length, int timeout_
 
 ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool numbered,
                                 int timeout_ms, size_t* count, uint32_t* error) {
+  // Where the kernel reports an unplug through read() itself, a step that does not wait is
+  // one read(): the poll() before it would double the cost of every report.
+  if (timeout_ms == 0 && unplug_signal_ == UnplugSignal::kRead) {
+    return ReadDirect(buffer, report_length, numbered, count, error);
+  }
   pollfd entry{fd_, POLLIN, 0};
   const int ready = poll(&entry, 1, timeout_ms);
   if (ready < 0) {
@@ -250,10 +260,10 @@ ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool nu
   // Old kernels answer EAGAIN forever after an unplug; poll's error bits are the truth.
   const bool gone = (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
   ssize_t received = -1;
-  const size_t offset = numbered ? 0 : 1;
   if (entry.revents & POLLIN) {
     // Reports queued before an unplug are still the device's: take them first. A report
     // longer than the caps is cut to them, as the kernel cuts it to our buffer.
+    const size_t offset = InputReadOffset(numbered);
     received = read(fd_, buffer + offset, report_length - offset);
     if (received < 0 && errno != EAGAIN && errno != EINTR) {
       *error = WinErrorFromErrno(errno);
@@ -265,9 +275,22 @@ ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool nu
     *error = kErrorDeviceNotConnected;
     return ReadStep::kFailed;
   }
-  if (offset != 0) buffer[0] = 0;
-  // Never past the buffer, whatever count the driver claims.
-  *count = std::min(offset + static_cast<size_t>(received), size_t{report_length});
+  *count = CompleteInputRead(buffer, report_length, numbered, static_cast<size_t>(received));
+  return ReadStep::kComplete;
+}
+
+ReadStep HidrawDevice::ReadDirect(uint8_t* buffer, uint32_t report_length, bool numbered,
+                                  size_t* count, uint32_t* error) {
+  // The kernel hands out reports queued before an unplug first, then answers EIO.
+  const size_t offset = InputReadOffset(numbered);
+  const ssize_t received = read(fd_, buffer + offset, report_length - offset);
+  if (received < 0) {
+    if (errno == EAGAIN || errno == EINTR) return ReadStep::kNothing;
+    *error = WinErrorFromErrno(errno);
+    return ReadStep::kFailed;
+  }
+  if (received == 0) return ReadStep::kNothing;
+  *count = CompleteInputRead(buffer, report_length, numbered, static_cast<size_t>(received));
   return ReadStep::kComplete;
 }
 
@@ -285,15 +308,11 @@ bool HidrawDevice::GetFeature(uint8_t* report, uint32_t length, uint32_t* error)
     *error = WinErrorFromErrno(errno);
     return false;
   }
-  // The kernel copies only what the device answered; the rest would be stale command bytes.
-  const uint32_t answered = std::min(static_cast<uint32_t>(count), length);
-  std::memset(report + answered, 0, length - answered);
   uint32_t ignored = 0;
   const ParsedDescriptor* descriptor = Descriptor(&ignored);
-  if (descriptor != nullptr && descriptor->status == DescriptorStatus::kOk &&
-      !descriptor->caps.numbered) {
-    report[0] = 0;
-  }
+  const bool unnumbered = descriptor != nullptr && descriptor->status == DescriptorStatus::kOk &&
+                          !descriptor->caps.numbered;
+  CompleteFeatureAnswer(report, length, count, unnumbered);
   return true;
 }
 

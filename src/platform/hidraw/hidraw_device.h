@@ -8,6 +8,7 @@
 
 #include "platform/hidraw/report_descriptor.h"
 #include "platform/hidraw/sysfs.h"
+#include "platform/hidraw/unplug_signal.h"
 #include "usborva/hid_system.h"
 #include "usborva/hidraw_hid_system.h"
 
@@ -69,15 +70,20 @@ class HidrawDevice {
  private:
   HidrawDevice(int fd, bool query_only, std::string path, NodeSysfs sysfs, std::string dev_root);
   std::optional<std::vector<uint8_t>> ReadDescriptorBytes(uint32_t* error) const;
-  // One poll and read of up to report_length bytes into buffer in the caller's layout;
-  // *count is the bytes of it filled (report ID byte included) on kComplete.
+  // One step of reading up to report_length bytes into buffer in the caller's layout: a
+  // poll() and read(), or the read() alone where that step need not wait and the kernel
+  // reports an unplug by read(); *count is the bytes filled (ID byte included) on kComplete.
   ReadStep ReadOnce(uint8_t* buffer, uint32_t report_length, bool numbered, int timeout_ms,
                     size_t* count, uint32_t* error);
+  ReadStep ReadDirect(uint8_t* buffer, uint32_t report_length, bool numbered, size_t* count,
+                      uint32_t* error);
   std::optional<std::string> IoctlString(unsigned long request) const;
   std::optional<HidUevent> Uevent() const;
 
   int fd_ = -1;
   bool query_only_ = false;
+  // Fixed at open: how this node's reads learn of an unplug.
+  UnplugSignal unplug_signal_ = UnplugSignal::kPoll;
   std::string path_;
   NodeSysfs sysfs_;
   std::string dev_root_;

@@ -1,19 +1,23 @@
 #include "usborva/hidraw_hid_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "platform/hidraw/hidraw_device.h"
+#include "platform/hidraw/identity_cache.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/sysfs.h"
 #include "transport/ini_file.h"
+#include "transport/transport.h"
 
 namespace usborva {
 namespace {
@@ -63,7 +67,14 @@ struct PendingRead {
 };
 
 struct DeviceEntry {
-  HidrawDevice device;
+  // Absent for a node whose identity was remembered: it is opened on the first call that
+  // needs more than its attributes.
+  std::optional<HidrawDevice> device;
+  std::string path;
+  Access access = Access::kQuery;
+  // The node's identity key when it was opened, for the cache.
+  std::optional<hidraw::NodeIdentityKey> key;
+  std::optional<HidAttributes> remembered;
   bool overlapped_io = false;
   std::optional<PendingRead> pending;
 };
@@ -94,6 +105,9 @@ struct HidrawHidSystem::Impl {
   HidrawRoots roots;
   Handle next_handle = kFirstHandle;
   std::map<Handle, Object> objects;
+  hidraw::IdentityCache identities;
+  // The most recent enumeration, whose listing tells each node's sysfs entry.
+  Handle last_set = 0;
 
   Handle Issue(Object object) {
     const Handle handle = next_handle;
@@ -106,6 +120,30 @@ struct HidrawHidSystem::Impl {
   T* Find(Handle handle) {
     auto it = objects.find(handle);
     return it == objects.end() ? nullptr : std::get_if<T>(&it->second);
+  }
+
+  // The sysfs entry inode the most recent enumeration, if still held, listed for path; 0
+  // when it did not list path.
+  uint64_t ListedSysfsIno(const std::string& path) {
+    const DeviceInfoSet* set = Find<DeviceInfoSet>(last_set);
+    if (set == nullptr) return 0;
+    const size_t slash = path.find_last_of('/');
+    const int number = hidraw::HidrawNumberOfName(
+        std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1));
+    auto it = std::lower_bound(
+        set->nodes.begin(), set->nodes.end(), number,
+        [](const hidraw::HidrawNode& node, int wanted) { return node.number < wanted; });
+    if (it == set->nodes.end() || it->number != number || it->device_path != path) return 0;
+    return it->sysfs_ino;
+  }
+
+  // The open node of entry, opening a remembered one now; nullptr with *error on failure.
+  HidrawDevice* DeviceOf(DeviceEntry* entry, uint32_t* error) {
+    if (!entry->device) {
+      entry->device = HidrawDevice::Open(entry->path, entry->access, roots, error);
+      if (!entry->device) return nullptr;
+    }
+    return &*entry->device;
   }
 
   // Records how an overlapped operation ended and signals its event, as completion does.
@@ -156,7 +194,8 @@ Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t fl
     Fail(hidraw::WinErrorFromErrno(errno));
     return kInvalidHandleValue;
   }
-  return impl_->Issue(std::move(set));
+  impl_->last_set = impl_->Issue(std::move(set));
+  return impl_->last_set;
 }
 
 bool HidrawHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
@@ -218,24 +257,53 @@ Handle HidrawHidSystem::CreateFileA(const char* path, uint32_t desired_access,
     Fail(kErrorInvalidParameter);
     return kInvalidHandleValue;
   }
+  DeviceEntry entry;
+  entry.path = path;
+  entry.access = AccessOf(desired_access);
+  entry.overlapped_io = (flags_and_attributes & kFileFlagOverlapped) != 0;
+  const size_t access_index = static_cast<size_t>(entry.access);
+  entry.key = hidraw::NodeIdentityKeyOf(entry.path, impl_->roots.sysfs_root,
+                                        impl_->ListedSysfsIno(entry.path));
+  // A node already known not to be a terminal, unchanged since: what opening it gave then,
+  // it gives now, and its attributes are those read then.
+  if (entry.key) {
+    if (const auto* known = impl_->identities.Find(entry.path, *entry.key)) {
+      if (const std::optional<uint32_t>& outcome = known->outcomes[access_index]) {
+        if (*outcome != 0) {
+          Fail(*outcome);
+          return kInvalidHandleValue;
+        }
+        entry.remembered = known->attributes;
+        return impl_->Issue(std::move(entry));
+      }
+    }
+  }
   uint32_t error = 0;
-  std::optional<HidrawDevice> device =
-      HidrawDevice::Open(path, AccessOf(desired_access), impl_->roots, &error);
-  if (!device) {
+  entry.device = HidrawDevice::Open(entry.path, entry.access, impl_->roots, &error);
+  if (!entry.device) {
+    if (entry.key) impl_->identities.NoteOpen(entry.path, *entry.key, access_index, error);
     Fail(error);
     return kInvalidHandleValue;
   }
-  return impl_->Issue(
-      DeviceEntry{std::move(*device), (flags_and_attributes & kFileFlagOverlapped) != 0, {}});
+  return impl_->Issue(std::move(entry));
 }
 
 bool HidrawHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attributes) {
   DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
   if (attributes == nullptr) return Fail(kErrorInvalidParameter);
+  if (entry->remembered) {
+    *attributes = *entry->remembered;
+    return true;
+  }
   uint32_t error = 0;
-  if (!entry->device.ReadAttributes(attributes, &error)) return Fail(error);
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr || !open->ReadAttributes(attributes, &error)) return Fail(error);
   attributes->Size = sizeof(HidAttributes);
+  if (entry->key) {
+    impl_->identities.Remember(entry->path, *entry->key, *attributes,
+                               static_cast<size_t>(entry->access), transport::kTerminalVendorId);
+  }
   return true;
 }
 
@@ -244,7 +312,8 @@ bool HidrawHidSystem::HidD_GetPreparsedData(Handle device, Handle* preparsed_dat
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
   if (preparsed_data == nullptr) return Fail(kErrorInvalidParameter);
   uint32_t error = 0;
-  const hidraw::ParsedDescriptor* descriptor = entry->device.Descriptor(&error);
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  const hidraw::ParsedDescriptor* descriptor = open ? open->Descriptor(&error) : nullptr;
   if (descriptor == nullptr) return Fail(error);
   *preparsed_data = impl_->Issue(Preparsed{*descriptor});
   return true;
@@ -299,11 +368,12 @@ bool HidrawHidSystem::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to
   if (bytes_read != nullptr) *bytes_read = 0;
   uint32_t transferred = 0;
   uint32_t error = 0;
-  ReadStep step;
-  do {
-    step = entry->device.ReadReport(buffer, bytes_to_read, asynchronous ? 0 : -1, &transferred,
-                                    &error);
-  } while (step == ReadStep::kNothing && !asynchronous);
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  ReadStep step = ReadStep::kFailed;
+  while (open != nullptr) {
+    step = open->ReadReport(buffer, bytes_to_read, asynchronous ? 0 : -1, &transferred, &error);
+    if (step != ReadStep::kNothing || asynchronous) break;
+  }
   if (step == ReadStep::kComplete) {
     if (bytes_read != nullptr) *bytes_read = transferred;
     if (asynchronous) impl_->Complete(overlapped, kStatusSuccess, transferred);
@@ -326,8 +396,9 @@ bool HidrawHidSystem::GetOverlappedResult(Handle device, Overlapped* overlapped,
     const PendingRead pending = *entry->pending;
     uint32_t transferred = 0;
     uint32_t error = 0;
-    const ReadStep step = entry->device.ReadReport(pending.buffer, pending.length, wait ? -1 : 0,
-                                                   &transferred, &error);
+    // A pending read exists only on an opened node.
+    const ReadStep step = entry->device->ReadReport(pending.buffer, pending.length, wait ? -1 : 0,
+                                                    &transferred, &error);
     if (step == ReadStep::kNothing) return Fail(kErrorIoIncomplete);
     entry->pending.reset();
     if (step == ReadStep::kFailed) {
@@ -370,7 +441,8 @@ uint8_t HidrawHidSystem::HidD_GetFeature(Handle device, uint8_t* report, uint32_
   DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
   uint32_t error = 0;
-  if (!entry->device.GetFeature(report, length, &error)) return Fail(error);
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr || !open->GetFeature(report, length, &error)) return Fail(error);
   return 1;
 }
 
@@ -378,7 +450,8 @@ uint8_t HidrawHidSystem::HidD_SetFeature(Handle device, uint8_t* report, uint32_
   DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
   uint32_t error = 0;
-  if (!entry->device.SetFeature(report, length, &error)) return Fail(error);
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr || !open->SetFeature(report, length, &error)) return Fail(error);
   return 1;
 }
 
@@ -395,13 +468,19 @@ bool DeliverString(const std::optional<std::u16string>& text, void* buffer, uint
 bool HidrawHidSystem::HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) {
   DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
-  return DeliverString(entry->device.SerialNumber(), buffer, length);
+  uint32_t error = 0;
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr) return Fail(error);
+  return DeliverString(open->SerialNumber(), buffer, length);
 }
 
 bool HidrawHidSystem::HidD_GetProductString(Handle device, void* buffer, uint32_t length) {
   DeviceEntry* entry = impl_->Find<DeviceEntry>(device);
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
-  return DeliverString(entry->device.Product(), buffer, length);
+  uint32_t error = 0;
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr) return Fail(error);
+  return DeliverString(open->Product(), buffer, length);
 }
 
 bool HidrawHidSystem::HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
@@ -410,8 +489,10 @@ bool HidrawHidSystem::HidD_GetIndexedString(Handle device, uint32_t string_index
   if (entry == nullptr) return Fail(kErrorInvalidHandle);
   // Index 0 is the language list, not a string.
   if (string_index == 0 || string_index > 255) return Fail(kErrorInvalidParameter);
-  return DeliverString(entry->device.IndexedString(static_cast<uint8_t>(string_index)), buffer,
-                       length);
+  uint32_t error = 0;
+  HidrawDevice* open = impl_->DeviceOf(entry, &error);
+  if (open == nullptr) return Fail(error);
+  return DeliverString(open->IndexedString(static_cast<uint8_t>(string_index)), buffer, length);
 }
 
 uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const char* key,

@@ -15,8 +15,7 @@ namespace {
 
 constexpr std::string_view kHidrawPrefix = "hidraw";
 
-// N of "hidrawN", or -1 when name is not of that form.
-int HidrawNumber(std::string_view name) {
+int HidrawNumberImpl(std::string_view name) {
   if (name.substr(0, kHidrawPrefix.size()) != kHidrawPrefix) return -1;
   std::string_view digits = name.substr(kHidrawPrefix.size());
   if (digits.empty() || digits.size() > 9) return -1;
@@ -45,8 +44,22 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Parses the hex field text fully into value; false on anything else.
-bool ParseHex(std::string_view text, uint32_t* value) {
+// HID_ID=BBBB:VVVVVVVV:PPPPPPPP.
+bool ParseHidId(std::string_view value, HidUevent* uevent) {
+  const size_t first = value.find(':');
+  if (first == std::string_view::npos) return false;
+  const size_t second = value.find(':', first + 1);
+  if (second == std::string_view::npos) return false;
+  return ParseHexField(value.substr(0, first), &uevent->bus) &&
+         ParseHexField(value.substr(first + 1, second - first - 1), &uevent->vendor) &&
+         ParseHexField(value.substr(second + 1), &uevent->product);
+}
+
+}  // namespace
+
+int HidrawNumberOfName(std::string_view name) { return HidrawNumberImpl(name); }
+
+bool ParseHexField(std::string_view text, uint32_t* value) {
   if (text.empty() || text.size() > 8) return false;
   uint32_t result = 0;
   for (char c : text) {
@@ -66,19 +79,6 @@ bool ParseHex(std::string_view text, uint32_t* value) {
   return true;
 }
 
-// HID_ID=BBBB:VVVVVVVV:PPPPPPPP.
-bool ParseHidId(std::string_view value, HidUevent* uevent) {
-  const size_t first = value.find(':');
-  if (first == std::string_view::npos) return false;
-  const size_t second = value.find(':', first + 1);
-  if (second == std::string_view::npos) return false;
-  return ParseHex(value.substr(0, first), &uevent->bus) &&
-         ParseHex(value.substr(first + 1, second - first - 1), &uevent->vendor) &&
-         ParseHex(value.substr(second + 1), &uevent->product);
-}
-
-}  // namespace
-
 bool ListHidrawNodes(const std::string& sysfs_root, const std::string& dev_root,
                      std::vector<HidrawNode>* nodes) {
   nodes->clear();
@@ -86,9 +86,9 @@ bool ListHidrawNodes(const std::string& sysfs_root, const std::string& dev_root,
   DIR* dir = opendir(class_dir.c_str());
   if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR;
   while (const dirent* entry = readdir(dir)) {
-    const int number = HidrawNumber(entry->d_name);
+    const int number = HidrawNumberOfName(entry->d_name);
     if (number < 0) continue;
-    nodes->push_back({number, entry->d_name, dev_root + "/" + entry->d_name});
+    nodes->push_back({number, entry->d_name, dev_root + "/" + entry->d_name, entry->d_ino});
   }
   closedir(dir);
   std::sort(nodes->begin(), nodes->end(),
@@ -101,7 +101,7 @@ std::string HidrawNameOfPath(const std::string& path) {
   if (resolved.empty()) resolved = path;
   const size_t slash = resolved.find_last_of('/');
   std::string base = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
-  return HidrawNumber(base) >= 0 ? base : std::string();
+  return HidrawNumberOfName(base) >= 0 ? base : std::string();
 }
 
 HidUevent ParseHidUevent(std::string_view text) {

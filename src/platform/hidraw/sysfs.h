@@ -14,7 +14,13 @@ struct HidrawNode {
   int number = 0;           // N of hidrawN
   std::string name;         // "hidrawN"
   std::string device_path;  // the node under the device root
+  // The inode of its class/hidraw entry as the listing gave it (0 where the file system
+  // gives none): sysfs makes a new entry for every device it adds.
+  uint64_t sysfs_ino = 0;
 };
+
+// N of "hidrawN", or -1 when name is not of that form.
+int HidrawNumberOfName(std::string_view name);
 
 // Lists <sysfs_root>/class/hidraw in hidraw-number order. A missing class directory (no
 // hidraw support loaded) is an empty list; any other failure to read it returns false.
@@ -36,6 +42,10 @@ struct HidUevent {
   std::string uniq;  // HID_UNIQ
 };
 HidUevent ParseHidUevent(std::string_view text);
+
+// Parses text, one to eight hex digits in either case and nothing else (a sysfs number such
+// as bcdDevice, or a field of HID_ID), into value; false and value untouched otherwise.
+bool ParseHexField(std::string_view text, uint32_t* value);
 
 // Where sysfs describes one node: its HID device directory and, for a USB device, the USB
 // device directory two levels up. Empty strings where there is none.
