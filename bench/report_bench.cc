@@ -459,8 +459,8 @@ void PrintFuseExtras(const TableReporter& table) {
       continue;
     }
     char beside[64];
-    std::snprintf(beside, sizeof beside, "start-up %.1f ms left out",
-                  TableReporter::Counter(*run, "startup_ms"));
+    std::snprintf(beside, sizeof beside, "wake-ups alone %.3f %%cpu",
+                  TableReporter::Counter(*run, "wakeup_percent"));
     std::printf("| %-44s | %8.3f %%cpu | %8s | %-26s |\n", what,
                 TableReporter::Counter(*run, "cpu_percent"), "", beside);
   }
