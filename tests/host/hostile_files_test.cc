@@ -20,6 +20,7 @@
 #include "usborva/automation_error.h"
 #include "usborva/property_bag_file.h"
 #include "usborva/settings_store.h"
+#include "usborva_test/growth.h"
 
 namespace usborva {
 namespace {
@@ -134,31 +135,13 @@ TEST(HostileFilesTest, HeldLockTimesOutWithError75NamingTheLockFile) {
   host::FileLock free_now(lock_path, std::chrono::milliseconds(100));  // released: no throw
 }
 
-// Best of three runs of parse after one unmeasured run, in seconds of this thread's
-// processor time, so that other work on a busy machine does not count.
-double BestOfThree(const std::function<void()>& parse) {
-  const auto now = [] {
-    timespec time;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
-  };
-  parse();  // once first, so that the memory it needs is the process's already
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    const double start = now();
-    parse();
-    best = std::min(best, now() - start);
-  }
-  return best;
-}
-
 // Time for a 1 MB input over time for a 100 KB one: about 10 when linear, about 100 when
-// quadratic. The bound is loose so that a busy machine never fails it.
+// quadratic.
 double GrowthFrom100KbTo1Mb(const std::function<std::string(size_t)>& make,
                             const std::function<void(const std::string&)>& parse) {
   const std::string small = make(100 * 1000);
   const std::string large = make(1000 * 1000);
-  return BestOfThree([&] { parse(large); }) / BestOfThree([&] { parse(small); });
+  return test::GrowthRatio([&] { parse(small); }, [&] { parse(large); });
 }
 
 // Distinct keys, one per line of ordinary length: what made the repeat check quadratic.

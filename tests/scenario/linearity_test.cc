@@ -2,17 +2,14 @@
 // Reading a scenario costs time in proportion to its text: ten times the text, about ten
 // times the time. Each shape that once cost the square of its length (one line of many
 // words, a file whose lines end in carriage returns, repeat blocks inside repeat blocks, a
-// long text) is read at 100 KB and at 1 MB, best of five each, in this one run. The time
-// is the processor time the reading takes, so a test machine busy with other work does
-// not stretch one reading more than the other.
+// long text) is read at 100 KB and at 1 MB in this one run (GrowthRatio says how).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <ctime>
 #include <functional>
 #include <string>
 
 #include "usborva/scenario.h"
+#include "usborva_test/growth.h"
 
 // Under AddressSanitizer a megabyte costs more per byte than a hundred kilobytes (its
 // shadow memory and quarantine outgrow the caches), which is the sanitizer's cost, not the
@@ -60,19 +57,12 @@ const Shape kShapes[] = {
      [](size_t size) { return Fill("config-file \"", "[Settings]\\n", "\"", size); }},
 };
 
-// Processor time, in milliseconds.
-double BestOfFive(const std::string& text) {
-  double best = 1e300;
-  for (int run = 0; run < 5; ++run) {
-    const std::clock_t start = std::clock();
-    try {
-      ParseScenario(text);
-    } catch (const ScenarioError&) {
-      // The long line has too many values for a note: refused, once it has been read.
-    }
-    best = std::min(best, 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
+// Reads the text; the long line has too many words for a note and is refused, once read.
+void Read(const std::string& text) {
+  try {
+    ParseScenario(text);
+  } catch (const ScenarioError&) {
   }
-  return best;
 }
 
 TEST(ScenarioLinearityTest, TenTimesTheTextTakesAboutTenTimesTheTime) {
@@ -82,13 +72,9 @@ TEST(ScenarioLinearityTest, TenTimesTheTextTakesAboutTenTimesTheTime) {
   for (const Shape& shape : kShapes) {
     const std::string small = shape.make(100 * 1000);
     const std::string large = shape.make(1000 * 1000);
-    // The clock ticks in microseconds: a reading too quick for it counts as one tick.
-    const double small_time = std::max(BestOfFive(small), 0.001);
-    const double large_time = BestOfFive(large);
-    const double ratio = large_time / small_time;
+    const double ratio = test::GrowthRatio([&] { Read(small); }, [&] { Read(large); });
     // Linear reading gives about 10; reading that costs the square of the length, 100.
-    EXPECT_LT(ratio, 15.0) << shape.name << ": 100 KB in " << small_time << " ms, 1 MB in "
-                           << large_time << " ms";
+    EXPECT_LT(ratio, 15.0) << shape.name;
     RecordProperty(std::string(shape.name), std::to_string(ratio));
   }
 }

@@ -16,6 +16,7 @@
 
 #include "transport/transport.h"
 #include "transport_fixture.h"
+#include "usborva_test/growth.h"
 
 namespace usborva::transport {
 namespace {
@@ -209,7 +210,7 @@ TEST(IniFileTest, Utf16LeWithAByteOrderMarkReadsAsTheAnsiReaderHandsItOut) {
   EXPECT_EQ(Read("\xFF\xFE", "S", "k"), "DEF");
 }
 
-// Time for a 1 MB text over a 100 KB one, best of three each: about 10 when linear.
+// Time for a 1 MB text over a 100 KB one: about 10 when linear.
 TEST(IniFileTest, LookupTimeIsLinearInTheText) {
   const auto make = [](size_t bytes) {
     std::string text;
@@ -218,26 +219,15 @@ TEST(IniFileTest, LookupTimeIsLinearInTheText) {
     }
     return text;
   };
-  // Best of three, in this thread's processor time: other work on a busy machine must not
-  // count.
-  const auto best = [](const std::string& text) {
-    const auto now = [] {
-      timespec time;
-      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-      return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
-    };
+  const auto lookup = [](const std::string& text) {
     const std::string wide = Utf16Le(std::u16string(text.begin(), text.end()));
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
+    return [text, wide] {
       char buffer[64];
-      const double start = now();
       ReadProfileString(text, "Missing", "k", "", buffer, sizeof buffer);
       ReadProfileString(wide, "Missing", "k", "", buffer, sizeof buffer);
-      best = std::min(best, now() - start);
-    }
-    return best;
+    };
   };
-  const double growth = best(make(1000 * 1000)) / best(make(100 * 1000));
+  const double growth = test::GrowthRatio(lookup(make(100 * 1000)), lookup(make(1000 * 1000)));
   EXPECT_LT(growth, 15);
   RecordProperty("growth", std::to_string(growth));
 }
