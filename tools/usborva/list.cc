@@ -14,6 +14,7 @@
 #include "text.h"
 #include "transport/ini_file.h"
 #include "transport/transport.h"
+#include "udev_fix.h"
 #include "usborva/convert.h"
 
 namespace usborva::cli {
@@ -229,10 +230,7 @@ int RunList(CommandArgs raw, std::ostream& out, std::ostream& err) {
     return kExitNoTerminal;
   }
   err << "usborva: the terminal is there but cannot be opened for reading and writing.\n"
-         "  Fix: let your user open it with a udev rule, then plug it in again:\n"
-         "    echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"2a5c\", TAG+=\"uaccess\"' |\n"
-         "      sudo tee /etc/udev/rules.d/70-usborva.rules\n"
-         "    sudo udevadm control --reload-rules && sudo udevadm trigger\n";
+      << UdevFix(InstalledUdevRule());
   return kExitDeviceError;
 }
 

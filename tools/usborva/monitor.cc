@@ -13,6 +13,7 @@
 #include "session.h"
 #include "signals.h"
 #include "text.h"
+#include "udev_fix.h"
 
 namespace usborva::cli {
 namespace {
@@ -25,12 +26,6 @@ constexpr milliseconds kSettleTime(100);
 // A simulated run without --duration stops this long after its scenario should have ended.
 constexpr milliseconds kScenarioGrace(60000);
 constexpr milliseconds kStatusInterval(250);
-
-const char kUdevFix[] =
-    "  Fix: let your user open the terminal with a udev rule, then plug it in again:\n"
-    "    echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"2a5c\", TAG+=\"uaccess\"' |\n"
-    "      sudo tee /etc/udev/rules.d/70-usborva.rules\n"
-    "    sudo udevadm control --reload-rules && sudo udevadm trigger\n";
 
 // Decides when a run is over and says why.
 class EndWatch {
@@ -173,7 +168,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   if (watch.permission_denied()) {
     err << "usborva: the terminal at " << Printable(session.tap().device_path())
         << " cannot be read: permission denied.\n"
-        << kUdevFix;
+        << UdevFix(InstalledUdevRule());
     return kExitDeviceError;
   }
   return kExitOk;
