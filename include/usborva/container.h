@@ -46,6 +46,12 @@ class Container {
   // A modal message box with an OK button only, no icon and no caption of the caller's:
   // returns when the user closes it.
   virtual void MessageBox(const String& text) = 0;
+  // Whether WriteProperties saves the clear card data (CardData, Track1Data, Track2Data,
+  // Track3Data) into the property bag. Off by default because card-industry rules forbid
+  // keeping full track data after authorization, and a saved bag (a form file, a bag file)
+  // outlives the transaction and is copied around with the application. A container turns
+  // it on only when its user has asked for it explicitly. Loading always reads those keys.
+  virtual bool PersistCardData() { return false; }
 };
 
 // The container's keyed store of saved properties.
