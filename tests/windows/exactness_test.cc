@@ -231,6 +231,7 @@ void Notifications(Host& host, IConnectionPoint* notify, _USBORVA* control) {
   // Both connections, one by one, with their cookies; a clone keeps its place.
   IEnumConnections* connections = nullptr;
   Check("EnumConnections", notify->EnumConnections(&connections) == S_OK && connections);
+  if (connections == nullptr) return notify->Unadvise(cookie), void();
   CONNECTDATA data[3] = {};
   ULONG fetched = 0;
   Check("first connection", connections->Next(1, data, &fetched) == S_OK && fetched == 1);

@@ -26,7 +26,7 @@ if i686-w64-mingw32-objdump -p "$ocx32" | grep -iE 'DLL Name: (libgcc|libstdc|li
   fail "32-bit build imports a MinGW runtime DLL"
 fi
 echo "32-bit: PE32, four undecorated exports, no MinGW runtime DLL"
-total=$((total + 5))
+total=$((total + 3))
 # Every interface method removes its own arguments (__stdcall), read from the shipped code.
 python3 "$here/stdcall_check.py" "$b32" "$here/../../src/activex/control_object.h" ||
   fail "32-bit calling conventions"
@@ -44,17 +44,18 @@ $wine wineboot --init >/dev/null 2>&1
 work=$WINEPREFIX/drive_c/usborva
 mkdir -p "$work"
 cp "$b64/QXUSBORVA.ocx" "$b64/tests/container_test.exe" "$b64/tests/exactness_test.exe" \
-   "$here/control_test.vbs" "$here/session.scn" "$here/codepage.scn" "$here/unregistered.vbs" \
+   "$b64/tests/typelib_dump.exe" \
+   "$here/control_test.vbs" "$here/control_test.js" "$here/session.scn" "$here/codepage.scn" "$here/unregistered.vbs" \
    "$work/"
 win='C:\usborva'
 
-# Runs a script and checks its summary line: cscript exits 0 whatever happened.
+# Runs a script (VBScript or JScript) and checks its summary line: cscript exits 0 whatever happened.
 vbs() {
   out=$($wine cscript //nologo "$win\\$1" "$2" 2>/dev/null | tr -d '\r')
   echo "$out" | grep -v '^[0-9]* passed' || true
   line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
-  echo "vbscript $2: ${line:-no summary}"
-  case $line in *" passed, 0 failed") ;; *) fail "vbscript $2 failed" ;; esac
+  echo "${1##*.} $2: ${line:-no summary}"
+  case $line in *" passed, 0 failed") ;; *) fail "$1 $2 failed" ;; esac
   count "$line"
 }
 
@@ -71,9 +72,23 @@ client() {
   count "$line"
 }
 
+# The type library embedded in each file, as a host reads it, is the published member
+# table: the same in both (the vtable slots are scaled to the reader's pointer size).
+cp "$b32/QXUSBORVA.ocx" "$work/QXUSBORVA32.ocx"
+for file in QXUSBORVA.ocx:win64 QXUSBORVA32.ocx:win32; do
+  $wine "$work/typelib_dump.exe" "$win\\${file%%:*}" 2>/dev/null | tr -d '\r' > "$work/typelib.txt"
+  [ "$(head -1 "$work/typelib.txt")" = "library for ${file##*:}" ] || fail "${file%%:*}: not a ${file##*:} library"
+  tail -n +2 "$work/typelib.txt" > "$work/typelib.body"
+  grep -v '^#' "$here/typelib.txt" | diff - "$work/typelib.body" ||
+    fail "${file%%:*}: type library differs from the member table"
+  total=$((total + $(grep -c '^  ' "$here/typelib.txt") + 1))
+done
+echo "type library: both files carry the published member table"
+
 $wine regsvr32 /s "$win\\QXUSBORVA.ocx" || fail "regsvr32 failed"
 vbs control_test.vbs basic
 vbs control_test.vbs settings
+vbs control_test.js jscript
 USBORVA_SCENARIO="$win\\session.scn" vbs control_test.vbs scenario
 client session.scn container_test
 client session.scn exactness_test
