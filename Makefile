@@ -96,8 +96,9 @@ windows: windows-deps
 	  cmake --build $(WIN_BUILD)/$$arch -j $(JOBS) || exit 1; \
 	done
 test-windows: windows
-	@[ -x /usr/lib/wine/wine64 ] || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
-	  apt-get install -y -qq --no-install-recommends wine wine64; }
+	@[ -x /usr/lib/wine/wine64 ] && command -v python3 >/dev/null && [ -d /usr/share/i18n/locales ] || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+	  apt-get install -y -qq --no-install-recommends wine wine64 python3 locales; }
 	sh tests/windows/run.sh $(WIN_BUILD)/x86_64 $(WIN_BUILD)/i686
 
 # The portable core and its tests as a 32-bit Linux program (g++ -m32), run under qemu's

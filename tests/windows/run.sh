@@ -85,6 +85,14 @@ for file in QXUSBORVA.ocx:win64 QXUSBORVA32.ocx:win32; do
 done
 echo "type library: both files carry the published member table"
 
+# The 32-bit file cannot be loaded by this 64-bit prefix's regsvr32; its type library can be
+# registered without running its code: the keys a 32-bit host's registration would get.
+$wine "$work/typelib_dump.exe" register "$win\\QXUSBORVA32.ocx" 2>/dev/null | tr -d '\r' > "$work/keys32.txt"
+grep -v '^#' "$here/typelib_keys32.txt" | diff - "$work/keys32.txt" ||
+  fail "the 32-bit type library registers other keys"
+total=$((total + $(grep -vc '^#' "$here/typelib_keys32.txt")))
+echo "32-bit type library: registers as win32, $(grep -vc '^#' "$here/typelib_keys32.txt") keys as listed"
+
 $wine regsvr32 /s "$win\\QXUSBORVA.ocx" || fail "regsvr32 failed"
 vbs control_test.vbs basic
 vbs control_test.vbs settings

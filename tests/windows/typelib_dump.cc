@@ -5,7 +5,11 @@
 // types and flags, and the type flags. The vtable slot is the offset divided by the pointer
 // size of the process reading the library (the loader scales the offsets to it), so the
 // 32-bit and the 64-bit libraries print the same text after their first line.
-//   typelib_dump.exe FILE   (a .ocx or a .tlb, of either platform)
+//   typelib_dump.exe FILE            (a .ocx or a .tlb, of either platform)
+//   typelib_dump.exe register FILE   registers the library embedded in FILE as a host's
+//       loader would when the component registers itself, lists the keys that wrote
+//       (the file's path shown as FILE), and removes them again. For the 32-bit component
+//       this is the part of its registration that runs no 32-bit code.
 // clang-format off
 #include <windows.h>
 #include <oleauto.h>
@@ -90,9 +94,78 @@ void DumpFunctions(ITypeInfo* info, const TYPEATTR& attr) {
   }
 }
 
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[64];
+  StringFromGUID2(guid, text, 64);
+  return text;
+}
+
+// Every key and value under root\\path, depth first, one line each.
+void ListKeys(HKEY root, const std::wstring& path, const std::wstring& file) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    wchar_t data[1024];
+    DWORD name_size = 256, data_size = sizeof data, type = 0;
+    if (RegEnumValueW(key, i, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                      &data_size) != ERROR_SUCCESS) {
+      break;
+    }
+    std::wstring value = type == REG_SZ ? std::wstring(data) : L"(binary)";
+    if (value.rfind(L"\\\\?\\", 0) == 0) value.erase(0, 4);  // the loader's long-path prefix
+    const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+    if (_wcsicmp(value.c_str(), file.c_str()) == 0) value = L"FILE";
+    if (_wcsicmp(value.c_str(), folder.c_str()) == 0) value = L"FOLDER";
+    std::printf("%ls\\[%ls] = %ls\n", path.c_str(), name, value.c_str());
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD name_size = 256;
+    if (RegEnumKeyExW(key, i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    ListKeys(root, path + L"\\" + name, file);
+  }
+  RegCloseKey(key);
+}
+
+int Register(const std::wstring& path) {
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, &library))) {
+    std::printf("cannot register\n");
+    return 1;
+  }
+  TLIBATTR* lib = nullptr;
+  library->GetLibAttr(&lib);
+  ListKeys(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(lib->guid), path);
+  for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
+    ITypeInfo* info = nullptr;
+    library->GetTypeInfo(t, &info);
+    TYPEATTR* attr = nullptr;
+    info->GetTypeAttr(&attr);
+    if (attr->typekind == TKIND_DISPATCH || attr->typekind == TKIND_INTERFACE) {
+      ListKeys(HKEY_CLASSES_ROOT, L"Interface\\" + GuidText(attr->guid), path);
+    }
+    info->ReleaseTypeAttr(attr);
+    info->Release();
+  }
+  UnRegisterTypeLib(lib->guid, lib->wMajorVerNum, lib->wMinorVerNum, lib->lcid, lib->syskind);
+  library->ReleaseTLibAttr(lib);
+  library->Release();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "register") == 0) {
+    CoInitialize(nullptr);
+    const int result = Register(std::wstring(argv[2], argv[2] + std::strlen(argv[2])));
+    CoUninitialize();
+    return result;
+  }
   if (argc != 2) return 2;
   CoInitialize(nullptr);
   std::wstring path(argv[1], argv[1] + std::strlen(argv[1]));
