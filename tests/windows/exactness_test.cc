@@ -394,6 +394,13 @@ void Settings(_USBORVA* control) {
   Check("save a text with zeros", control->SaveDefSetting(&name, &setting, &result) == S_OK);
   SysFreeString(result), SysFreeString(setting), SysFreeString(name);
   Check("read it back exactly", GetSetting(control, L"Zeros", &value) == S_OK && value == zeros);
+  // A value name past the registry's limit is a write the registry refuses.
+  name = SysAllocString(std::wstring(20000, L'k').c_str());
+  setting = SysAllocString(L"v");
+  result = nullptr;
+  Check("a refused write: 75", control->SaveDefSetting(&name, &setting, &result) == kError75);
+  Check("75 says what and why", LastErrorText().rfind(L"cannot write HKEY_CURRENT_USER\\", 0) == 0);
+  SysFreeString(result), SysFreeString(setting), SysFreeString(name);
   Check("a missing key is the default",
         GetSetting(control, L"Never", &value) == S_OK && value.empty());
 }
