@@ -30,6 +30,16 @@ std::wstring SectionPath(const String& application, const String& section) {
   return kSettingsRoot + Wide(application) + L"\\" + Wide(section);
 }
 
+// The registry cannot name a value with a zero character in it: such a key would quietly
+// address another value, so it is refused.
+void CheckKeyName(const String& key) {
+  if (key.find(u'\0') != String::npos) {
+    throw AutomationError(error::kInvalidProcedureCall,
+                          "Invalid procedure call or argument: a setting's key holds a zero "
+                          "character");
+  }
+}
+
 // An open registry key, closed when it goes out of scope.
 class RegistryKey {
  public:
@@ -110,6 +120,7 @@ std::unique_ptr<Timer> ComContainer::CreateTimer(std::function<void()> on_tick) 
 // file of the other platforms reports it.
 String ComContainer::GetSetting(const String& application, const String& section, const String& key,
                                 const String& default_value) {
+  CheckKeyName(key);
   const std::wstring path = SectionPath(application, section);
   RegistryKey handle;
   const LONG opened =
@@ -122,6 +133,7 @@ String ComContainer::GetSetting(const String& application, const String& section
 
 void ComContainer::SaveSetting(const String& application, const String& section, const String& key,
                                const String& value) {
+  CheckKeyName(key);
   const std::wstring path = SectionPath(application, section);
   RegistryKey handle;
   LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,

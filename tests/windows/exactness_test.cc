@@ -401,6 +401,8 @@ void Settings(_USBORVA* control) {
   Check("a refused write: 75", control->SaveDefSetting(&name, &setting, &result) == kError75);
   Check("75 says what and why", LastErrorText().rfind(L"cannot write HKEY_CURRENT_USER\\", 0) == 0);
   SysFreeString(result), SysFreeString(setting), SysFreeString(name);
+  Check("a key with a zero: 5",
+        GetSetting(control, std::wstring(L"Ze\0ros", 6), &value) == HRESULT(0x800A0005));
   Check("a missing key is the default",
         GetSetting(control, L"Never", &value) == S_OK && value.empty());
 }
