@@ -4,16 +4,29 @@
 #include <new>
 #include <string>
 
+#include "activex/com_ptr.h"
+
 namespace usborva::activex {
 namespace {
 
+// Deeper chains of Variant references than any host builds are refused, so a reference to
+// itself cannot run the conversion out of stack.
+constexpr int kMaxVariantReferences = 8;
+
+// Only a one-dimensional array of one-byte unsigned elements is a Byte array: the element
+// type and size are checked before a byte is read.
 ByteArray FromSafeArray(SAFEARRAY* array) {
   if (array == nullptr) return {};
-  if (SafeArrayGetDim(array) != 1) throw AutomationError(error::kTypeMismatch);
-  LONG lower = 0, upper = -1;
-  SafeArrayGetLBound(array, 1, &lower);
-  SafeArrayGetUBound(array, 1, &upper);
-  ByteArray bytes(upper >= lower ? static_cast<size_t>(upper - lower + 1) : 0);
+  VARTYPE element = VT_EMPTY;
+  constexpr USHORT kTypedElements =
+      FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT | FADF_RECORD | FADF_HAVEIID;
+  const bool bytes_only = SUCCEEDED(SafeArrayGetVartype(array, &element))
+                              ? element == VT_UI1
+                              : (array->fFeatures & kTypedElements) == 0;
+  if (SafeArrayGetDim(array) != 1 || !bytes_only || SafeArrayGetElemsize(array) != 1) {
+    throw AutomationError(error::kTypeMismatch);
+  }
+  ByteArray bytes(array->rgsabound[0].cElements);
   if (bytes.empty()) return bytes;
   void* data = nullptr;
   if (FAILED(SafeArrayAccessData(array, &data))) throw AutomationError(error::kTypeMismatch);
@@ -37,8 +50,8 @@ SAFEARRAY* ToSafeArray(const ByteArray& bytes) {
 // Subtypes outside the control's set (dates, currency, decimals, 64-bit numbers, objects
 // with a default value): the runtime's own conversion to Double or text decides.
 Variant Coerced(const VARIANT& value) {
-  VARIANT converted;
-  VariantInit(&converted);
+  OwnedVariant owned;
+  VARIANT& converted = *owned.get();
   const VARTYPE vt = V_VT(&value) & ~VT_BYREF;
   const bool numeric = vt == VT_I1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_I8 || vt == VT_UI8 ||
                        vt == VT_INT || vt == VT_UINT || vt == VT_R4 || vt == VT_CY ||
@@ -48,13 +61,17 @@ Variant Coerced(const VARIANT& value) {
   if (FAILED(hr)) {
     throw AutomationError(hr == DISP_E_OVERFLOW ? error::kOverflow : error::kTypeMismatch);
   }
-  Variant result = numeric ? Variant::FromDouble(V_R8(&converted))
-                           : Variant::FromString(FromBstr(V_BSTR(&converted)));
-  VariantClear(&converted);
-  return result;
+  return numeric ? Variant::FromDouble(V_R8(&converted))
+                 : Variant::FromString(FromBstr(V_BSTR(&converted)));
 }
 
 }  // namespace
+
+OwnedBstr::~OwnedBstr() {
+  if (text_ == nullptr) return;
+  if (secret_) SecureZeroMemory(text_, SysStringByteLen(text_));
+  SysFreeString(text_);
+}
 
 String FromBstr(BSTR text) {
   if (text == nullptr) return String();
@@ -74,9 +91,21 @@ void AssignBstr(BSTR* target, const String& text) {
   *target = fresh;
 }
 
-Variant FromVariant(const VARIANT& value) {
-  if (V_VT(&value) == (VT_BYREF | VT_VARIANT)) return FromVariant(*V_VARIANTREF(&value));
+const VARIANT& Dereferenced(const VARIANT& value) {
+  const VARIANT* at = &value;
+  for (int depth = 0; V_VT(at) == (VT_BYREF | VT_VARIANT); ++depth) {
+    if (depth == kMaxVariantReferences || V_VARIANTREF(at) == nullptr) {
+      throw AutomationError(error::kTypeMismatch);
+    }
+    at = V_VARIANTREF(at);
+  }
+  return *at;
+}
+
+Variant FromVariant(const VARIANT& given) {
+  const VARIANT& value = Dereferenced(given);
   const bool by_ref = (V_VT(&value) & VT_BYREF) != 0;
+  if (by_ref && V_BYREF(&value) == nullptr) throw AutomationError(error::kTypeMismatch);
   switch (V_VT(&value) & ~VT_BYREF) {
     case VT_EMPTY:
       return Variant();
@@ -142,19 +171,42 @@ void ToVariant(const Variant& value, VARIANT* out) {
 }
 
 HRESULT ReportError(HRESULT hr, const wchar_t* description) {
-  ICreateErrorInfo* create = nullptr;
-  if (SUCCEEDED(CreateErrorInfo(&create))) {
+  ComPtr<ICreateErrorInfo> create;
+  if (SUCCEEDED(CreateErrorInfo(create.Put()))) {
     create->SetSource(const_cast<LPOLESTR>(kErrorSource));
     create->SetDescription(const_cast<LPOLESTR>(description));
     create->SetGUID(GUID_NULL);
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    create->Release();
+    if (ComPtr<IErrorInfo> info = create.As<IErrorInfo>(IID_IErrorInfo))
+      SetErrorInfo(0, info.get());
   }
   return hr;
+}
+
+HRESULT ReportError(const ComError& error) {
+  if (error.description().empty()) {
+    SetErrorInfo(0, nullptr);
+    return error.hr();
+  }
+  return ReportError(error.hr(), error.description().c_str());
+}
+
+void ThrowInvokeFailure(HRESULT hr, EXCEPINFO& exception) {
+  if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn != nullptr) {
+    exception.pfnDeferredFillIn(&exception);
+  }
+  std::wstring description;
+  if (hr == DISP_E_EXCEPTION) {
+    hr = exception.scode != 0 ? exception.scode
+                              : static_cast<HRESULT>(0x800A0000u + exception.wCode);
+    if (exception.bstrDescription != nullptr) {
+      description.assign(exception.bstrDescription, SysStringLen(exception.bstrDescription));
+    }
+  }
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrHelpFile);
+  exception = EXCEPINFO{};
+  throw ComError(hr, std::move(description));
 }
 
 HRESULT ReportError(const AutomationError& error) {

@@ -9,6 +9,9 @@
 // clang-format on
 
 #include <exception>
+#include <new>
+#include <string>
+#include <utility>
 
 #include "usborva/automation_error.h"
 #include "usborva/variant.h"
@@ -17,16 +20,71 @@ namespace usborva::activex {
 
 inline constexpr wchar_t kErrorSource[] = L"ctlUSBORVA";
 
+// A failure a COM partner (the container, its site, its sinks, its property bag) returned:
+// handed back to our own caller as the same HRESULT, with the partner's description when
+// it gave one.
+class ComError : public std::exception {
+ public:
+  explicit ComError(HRESULT hr, std::wstring description = {})
+      : hr_(hr), description_(std::move(description)) {}
+  HRESULT hr() const noexcept { return hr_; }
+  const std::wstring& description() const noexcept { return description_; }
+  const char* what() const noexcept override { return "COM call failed"; }
+
+ private:
+  HRESULT hr_;
+  std::wstring description_;
+};
+
+// Throws the failure of an IDispatch::Invoke as ComError: DISP_E_EXCEPTION is replaced by
+// the exception's own code and text. Frees the texts in exception.
+[[noreturn]] void ThrowInvokeFailure(HRESULT hr, EXCEPINFO& exception);
+
+// A VARIANT cleared when it goes out of scope.
+class OwnedVariant {
+ public:
+  OwnedVariant() noexcept { VariantInit(&value_); }
+  ~OwnedVariant() { VariantClear(&value_); }
+  OwnedVariant(const OwnedVariant&) = delete;
+  OwnedVariant& operator=(const OwnedVariant&) = delete;
+  VARIANT* get() noexcept { return &value_; }
+  const VARIANT& operator*() const noexcept { return value_; }
+
+ private:
+  VARIANT value_;
+};
+
+// A BSTR freed when it goes out of scope; a secret one (a PIN block, a key serial number)
+// is overwritten with zeros first, so its text does not linger in freed memory.
+class OwnedBstr {
+ public:
+  OwnedBstr(BSTR text, bool secret) noexcept : text_(text), secret_(secret) {}
+  ~OwnedBstr();
+  OwnedBstr(const OwnedBstr&) = delete;
+  OwnedBstr& operator=(const OwnedBstr&) = delete;
+  // The slot a callee may replace the text through (it frees what it replaces).
+  BSTR& slot() noexcept { return text_; }
+
+ private:
+  BSTR text_;
+  bool secret_;
+};
+
 String FromBstr(BSTR text);
 // A new BSTR the caller owns. Throws std::bad_alloc.
 BSTR ToBstr(const String& text);
 // Replaces *target (freeing what it held) with a copy of text.
 void AssignBstr(BSTR* target, const String& text);
 
-// A VARIANT as the control's Variant: by-reference arguments are followed, and subtypes the
-// control does not know are brought to text (or Double for the other numbers) first, as
-// the automation runtime would convert them. Throws AutomationError.
+// A VARIANT as the control's Variant: by-reference arguments are followed (a few levels of
+// Variant references at most, never a null reference), a Byte array must hold one-byte
+// unsigned elements, and subtypes the control does not know are brought to text (or Double
+// for the other numbers) first, as the automation runtime would convert them. Throws
+// AutomationError (13 for what has no such form, 6 for overflow).
 Variant FromVariant(const VARIANT& value);
+// The VARIANT a chain of VT_BYREF | VT_VARIANT references ends at; throws AutomationError
+// 13 on a null reference or a chain longer than a caller can sensibly build.
+const VARIANT& Dereferenced(const VARIANT& value);
 // Fills *out (which must be cleared or fresh) with value. Missing becomes VT_ERROR
 // DISP_E_PARAMNOTFOUND.
 void ToVariant(const Variant& value, VARIANT* out);
@@ -35,6 +93,7 @@ void ToVariant(const Variant& value, VARIANT* out);
 // text unless the error has its own.
 HRESULT ReportError(const AutomationError& error);
 HRESULT ReportError(HRESULT hr, const wchar_t* description);
+HRESULT ReportError(const ComError& error);
 
 // Runs body and turns what it throws into an HRESULT with error information; S_OK when it
 // returns. Nothing escapes to the caller across the COM boundary.
@@ -45,6 +104,8 @@ HRESULT Guarded(Body&& body) noexcept {
     SetErrorInfo(0, nullptr);
     return S_OK;
   } catch (const AutomationError& error) {
+    return ReportError(error);
+  } catch (const ComError& error) {
     return ReportError(error);
   } catch (const std::bad_alloc&) {
     return ReportError(E_OUTOFMEMORY, L"Out of memory");

@@ -14,6 +14,8 @@ namespace usborva::activex {
 // sinks (through the hooks), the timer is a message-only window timer, the settings live
 // where the Windows runtime keeps per-user application settings, and the message box is
 // the system's.
+// GetSetting and SaveSetting raise error 75 with the value's name and the system's reason
+// when the registry refuses, and keep any text exactly.
 class ComContainer final : public Container {
  public:
   struct Hooks {
@@ -33,6 +35,10 @@ class ComContainer final : public Container {
   void SaveSetting(const String& application, const String& section, const String& key,
                    const String& value) override;
   void MessageBox(const String& text) override;
+  // The card's clear tracks are saved with the control's properties only where the user
+  // has switched it on: HKEY_CURRENT_USER\Software\USBORVA\ctlUSBORVA, DWORD value
+  // PersistCardData = 1. Anything else (absent, another type or value) keeps them out.
+  bool PersistCardData() override;
 
  private:
   Hooks hooks_;

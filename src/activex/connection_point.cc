@@ -6,10 +6,6 @@
 
 namespace usborva::activex {
 
-ConnectionPoint::~ConnectionPoint() {
-  for (auto& [cookie, sink] : sinks_) sink->Release();
-}
-
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
@@ -37,11 +33,13 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (sink == nullptr || cookie == nullptr) return E_POINTER;
   *cookie = 0;
-  IUnknown* typed = nullptr;
-  if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(&typed)))) {
-    return CONNECT_E_CANNOTCONNECT;
+  ComPtr<IUnknown> typed;
+  if (FAILED(sink->QueryInterface(iid_, typed.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
+  try {
+    sinks_.emplace_back(next_cookie_, std::move(typed));
+  } catch (...) {
+    return E_OUTOFMEMORY;
   }
-  sinks_.emplace_back(next_cookie_, typed);
   *cookie = next_cookie_++;
   return S_OK;
 }
@@ -49,43 +47,36 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
   for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
     if (it->first == cookie) {
-      IUnknown* sink = it->second;
+      const ComPtr<IUnknown> sink = std::move(it->second);  // released after the erase
       sinks_.erase(it);
-      sink->Release();
       return S_OK;
     }
   }
   return CONNECT_E_NOCONNECTION;
 }
 
-STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
-  if (connections != nullptr) *connections = nullptr;
-  return E_NOTIMPL;
-}
-
-std::vector<IUnknown*> ConnectionPoint::Snapshot() const {
-  std::vector<IUnknown*> sinks;
+std::vector<ComPtr<IUnknown>> ConnectionPoint::Snapshot() const {
+  std::vector<ComPtr<IUnknown>> sinks;
   sinks.reserve(sinks_.size());
-  for (const auto& [cookie, sink] : sinks_) {
-    sink->AddRef();
-    sinks.push_back(sink);
-  }
+  for (const auto& [cookie, sink] : sinks_) sinks.push_back(sink);
   return sinks;
 }
 
 namespace {
 
-class PointEnumerator final : public IEnumConnectionPoints {
+// A snapshot enumerator over items of type Item (IConnectionPoint* or CONNECTDATA), as
+// IEnumConnectionPoints and IEnumConnections want it. Each item holds a reference.
+template <typename Enum, typename Item, const IID& kIid>
+class Enumerator final : public Enum {
  public:
-  PointEnumerator(std::vector<IConnectionPoint*> points, size_t next)
-      : points_(std::move(points)), next_(next) {
-    for (IConnectionPoint* point : points_) point->AddRef();
+  Enumerator(std::vector<Item> items, size_t next) : items_(std::move(items)), next_(next) {
+    for (Item& item : items_) Unknown(item)->AddRef();
   }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *object = this;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIid)) {
+      *object = static_cast<Enum*>(this);
       AddRef();
       return S_OK;
     }
@@ -98,48 +89,81 @@ class PointEnumerator final : public IEnumConnectionPoints {
     if (left == 0) delete this;
     return left;
   }
-  STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
+  STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
+    if (fetched != nullptr) *fetched = 0;
     if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
     ULONG got = 0;
-    while (got < count && next_ < points_.size()) {
-      out[got] = points_[next_++];
-      out[got++]->AddRef();
+    while (got < count && next_ < items_.size()) {
+      out[got] = items_[next_++];
+      Unknown(out[got++])->AddRef();
     }
     if (fetched != nullptr) *fetched = got;
     return got == count ? S_OK : S_FALSE;
   }
   STDMETHODIMP Skip(ULONG count) override {
+    if (count > items_.size() - next_) {
+      next_ = items_.size();
+      return S_FALSE;
+    }
     next_ += count;
-    if (next_ <= points_.size()) return S_OK;
-    next_ = points_.size();
-    return S_FALSE;
+    return S_OK;
   }
   STDMETHODIMP Reset() override {
     next_ = 0;
     return S_OK;
   }
-  STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
+  STDMETHODIMP Clone(Enum** out) override {
     if (out == nullptr) return E_POINTER;
-    *out = new (std::nothrow) PointEnumerator(points_, next_);
-    return *out ? S_OK : E_OUTOFMEMORY;
+    *out = nullptr;
+    try {
+      *out = new Enumerator(items_, next_);
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+    return S_OK;
   }
 
  private:
-  ~PointEnumerator() {
-    for (IConnectionPoint* point : points_) point->Release();
+  ~Enumerator() {
+    for (Item& item : items_) Unknown(item)->Release();
   }
+  static IUnknown* Unknown(IConnectionPoint* point) { return point; }
+  static IUnknown* Unknown(const CONNECTDATA& data) { return data.pUnk; }
 
   LONG references_ = 1;
-  std::vector<IConnectionPoint*> points_;
+  std::vector<Item> items_;
   size_t next_;
 };
+
+using PointEnumerator =
+    Enumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
+using ConnectionEnumerator = Enumerator<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
 
 }  // namespace
 
 HRESULT EnumeratePoints(std::vector<IConnectionPoint*> points, IEnumConnectionPoints** out) {
   if (out == nullptr) return E_POINTER;
-  *out = new (std::nothrow) PointEnumerator(std::move(points), 0);
-  return *out ? S_OK : E_OUTOFMEMORY;
+  *out = nullptr;
+  try {
+    *out = new PointEnumerator(std::move(points), 0);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
+  if (connections == nullptr) return E_POINTER;
+  *connections = nullptr;
+  try {
+    std::vector<CONNECTDATA> items;
+    items.reserve(sinks_.size());
+    for (const auto& [cookie, sink] : sinks_) items.push_back(CONNECTDATA{sink.get(), cookie});
+    *connections = new ConnectionEnumerator(std::move(items), 0);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
 }
 
 }  // namespace usborva::activex

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "activex/com_ptr.h"
+
 namespace usborva::activex {
 
 // One outgoing interface of the control. Lives inside the control object and shares its
@@ -16,7 +18,6 @@ namespace usborva::activex {
 class ConnectionPoint final : public IConnectionPoint {
  public:
   ConnectionPoint(IConnectionPointContainer* owner, const IID& iid) : owner_(owner), iid_(iid) {}
-  ~ConnectionPoint();
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
@@ -31,14 +32,15 @@ class ConnectionPoint final : public IConnectionPoint {
   STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
 
   const IID& iid() const { return iid_; }
-  // The sinks advised now, each AddRef'ed: a sink may unadvise while it is being called.
-  std::vector<IUnknown*> Snapshot() const;
+  // The sinks advised now, each with a reference of its own: a sink may unadvise while it
+  // is being called.
+  std::vector<ComPtr<IUnknown>> Snapshot() const;
 
  private:
   IConnectionPointContainer* owner_;
   IID iid_;
   DWORD next_cookie_ = 1;
-  std::vector<std::pair<DWORD, IUnknown*>> sinks_;
+  std::vector<std::pair<DWORD, ComPtr<IUnknown>>> sinks_;
 };
 
 // Hands out the control's connection points one by one.

@@ -31,14 +31,30 @@ Variant ArgumentOrMissing(const VARIANT* value) {
 
 // Writes a by-reference Variant argument back the way the caller passed it: through a
 // typed reference where the caller gave one, else as a fresh Variant.
-void WriteBack(VARIANT* target, const Variant& value) {
-  if (target == nullptr) return;
-  if (V_VT(target) == (VT_BYREF | VT_VARIANT)) return WriteBack(V_VARIANTREF(target), value);
-  if (V_VT(target) == (VT_BYREF | VT_BSTR)) return AssignBstr(V_BSTRREF(target), ToString(value));
+void WriteBack(VARIANT* given, const Variant& value) {
+  if (given == nullptr) return;
+  VARIANT* target = const_cast<VARIANT*>(&Dereferenced(*given));
+  if (V_VT(target) == (VT_BYREF | VT_BSTR) && V_BSTRREF(target) != nullptr) {
+    return AssignBstr(V_BSTRREF(target), ToString(value));
+  }
   VARIANT fresh;
   ToVariant(value, &fresh);
   VariantClear(target);
   *target = fresh;
+}
+
+// What a feature-report exchange is given in OutPutData, for the one use it has: the text
+// SwipeCommandOutput keeps when the exchange fails. A value with no text form (an array of
+// another kind, an object without a default value, an error value, a broken reference)
+// becomes Missing, which has none either, so the exchange still runs and only that
+// bookkeeping step is skipped.
+Variant ExchangeInput(const VARIANT* output) {
+  if (output == nullptr) return Variant();
+  try {
+    return FromVariant(*output);
+  } catch (const AutomationError&) {
+    return Variant::Missing();
+  }
 }
 
 }  // namespace
@@ -210,14 +226,22 @@ STDMETHODIMP ControlObject::InterpretMsg(BSTR* sText, VARIANT_BOOL* Result) {
   });
 }
 
+// Never raises to the host: whatever fails is a result of 0. The caller's Variant is
+// written only when the exchange produced output text, and keeps its own type otherwise.
 HRESULT ControlObject::Exchange(bool get, BSTR command, VARIANT* output, LONG* result) {
-  return GetNumber(result, [&] {
-    Variant data = output == nullptr ? Variant() : FromVariant(*output);
-    const int32_t status = get ? control_->GetFeatureReport(FromBstr(command), data)
-                               : control_->SetFeatureReport(FromBstr(command), data);
-    WriteBack(output, data);
-    return status;
-  });
+  if (result == nullptr) return E_POINTER;
+  *result = 0;
+  try {
+    const Variant given = ExchangeInput(output);
+    Variant data = given;
+    *result = get ? control_->GetFeatureReport(FromBstr(command), data)
+                  : control_->SetFeatureReport(FromBstr(command), data);
+    if (*result == 1) WriteBack(output, data);
+  } catch (...) {
+    // Out of memory while copying the command or the answer: nothing was handed back.
+  }
+  SetErrorInfo(0, nullptr);
+  return S_OK;
 }
 
 STDMETHODIMP ControlObject::GetFeatureReport(BSTR CommandString, VARIANT* OutPutData,

@@ -11,47 +11,50 @@
 
 namespace usborva::activex {
 
-HRESULT ControlObject::Create(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  ITypeLib* library = nullptr;
-  HRESULT hr = ModuleTypeLib(&library);
-  if (FAILED(hr)) return hr;
-  ITypeInfo* dispatch_info = nullptr;
-  ITypeInfo* interface_info = nullptr;
-  hr = library->GetTypeInfoOfGuid(IID__USBORVA, &dispatch_info);
-  library->Release();
-  if (FAILED(hr)) return hr;
-  // A dual interface's type information is its dispatch view; Invoke needs the vtable one.
+namespace {
+
+// The dispatch view of _USBORVA, which GetTypeInfo hands out, and its vtable view, which
+// Invoke calls through (a dual interface's type information is its dispatch view).
+HRESULT LoadTypeInfos(ComPtr<ITypeInfo>& dispatch_info, ComPtr<ITypeInfo>& interface_info) {
+  ComPtr<ITypeLib> library;
+  HRESULT hr = ModuleTypeLib(library.Put());
+  if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID__USBORVA, dispatch_info.Put());
   HREFTYPE vtable_ref = 0;
-  hr = dispatch_info->GetRefTypeOfImplType(-1, &vtable_ref);
-  if (SUCCEEDED(hr)) hr = dispatch_info->GetRefTypeInfo(vtable_ref, &interface_info);
-  if (FAILED(hr)) {
-    dispatch_info->Release();
-    return hr;
-  }
-  std::unique_ptr<ScenarioLease> scenario;
-  try {
-    scenario = LeaseScenarioMachine();
-  } catch (const scenario::ScenarioError& error) {
-    dispatch_info->Release();
-    interface_info->Release();
-    const String text = Utf8ToString(std::string("Scenario ") + error.what());
-    return ReportError(E_FAIL, std::wstring(text.begin(), text.end()).c_str());
-  }
-  auto* control =
-      new (std::nothrow) ControlObject(std::move(scenario), dispatch_info, interface_info);
-  if (control == nullptr) return E_OUTOFMEMORY;
-  hr = control->QueryInterface(iid, object);
-  control->Release();
+  if (SUCCEEDED(hr)) hr = dispatch_info->GetRefTypeOfImplType(-1, &vtable_ref);
+  if (SUCCEEDED(hr)) hr = dispatch_info->GetRefTypeInfo(vtable_ref, interface_info.Put());
   return hr;
 }
 
-ControlObject::ControlObject(std::unique_ptr<ScenarioLease> scenario, ITypeInfo* dispatch_info,
-                             ITypeInfo* interface_info)
+}  // namespace
+
+HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  ComPtr<ITypeInfo> dispatch_info;
+  ComPtr<ITypeInfo> interface_info;
+  const HRESULT hr = LoadTypeInfos(dispatch_info, interface_info);
+  if (FAILED(hr)) return hr;
+  try {
+    std::unique_ptr<ScenarioLease> scenario = LeaseScenarioMachine();
+    // The new object starts with one reference, which this pointer owns.
+    ComPtr<ControlObject> control(new ControlObject(std::move(scenario), std::move(dispatch_info),
+                                                    std::move(interface_info)));
+    return control->QueryInterface(iid, object);
+  } catch (const scenario::ScenarioError& error) {
+    const String text = Utf8ToString(std::string("Scenario ") + error.what());
+    return ReportError(E_FAIL, std::wstring(text.begin(), text.end()).c_str());
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+ControlObject::ControlObject(std::unique_ptr<ScenarioLease> scenario,
+                             ComPtr<ITypeInfo> dispatch_info, ComPtr<ITypeInfo> interface_info)
     : scenario_(std::move(scenario)),
-      dispatch_info_(dispatch_info),
-      interface_info_(interface_info),
+      dispatch_info_(std::move(dispatch_info)),
+      interface_info_(std::move(interface_info)),
       events_point_(this, DIID___USBORVA),
       notify_point_(this, IID_IPropertyNotifySink),
       container_({[this] { return ReadUserMode(); },
@@ -61,16 +64,14 @@ ControlObject::ControlObject(std::unique_ptr<ScenarioLease> scenario, ITypeInfo*
 }
 
 ControlObject::~ControlObject() {
-  if (!terminated_) control_->Terminate();
+  try {
+    if (!terminated_) control_->Terminate();
+  } catch (...) {
+    // Closing a device that is already gone has nothing left to report to anyone.
+  }
   control_.reset();
   scenario_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
-  if (in_place_site_ != nullptr) in_place_site_->Release();
-  if (view_sink_ != nullptr) view_sink_->Release();
-  if (advise_holder_ != nullptr) advise_holder_->Release();
-  if (site_ != nullptr) site_->Release();
-  interface_info_->Release();
-  dispatch_info_->Release();
   ObjectDestroyed();
 }
 
@@ -123,21 +124,21 @@ STDMETHODIMP ControlObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  dispatch_info_->AddRef();
-  *info = dispatch_info_;
+  dispatch_info_.CopyTo(info);
   return S_OK;
 }
 
 STDMETHODIMP ControlObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  return DispGetIDsOfNames(interface_info_, names, count, ids);
+  return DispGetIDsOfNames(interface_info_.get(), names, count, ids);
 }
 
 STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  AddRef();  // a handler may release the last reference during the call
+  // A handler may release the last reference during the call.
+  const ComPtr<_USBORVA> self = ComPtr<_USBORVA>::Share(this);
   HRESULT hr = interface_info_->Invoke(static_cast<_USBORVA*>(this), id, flags, params, result,
                                        exception, arg_error);
   // A member's own failure reaches a late-binding caller as an exception with the text of
@@ -145,15 +146,13 @@ STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
   if (FAILED(hr) && HRESULT_FACILITY(hr) != FACILITY_DISPATCH && exception != nullptr) {
     *exception = EXCEPINFO{};
     exception->scode = hr;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
       info->GetSource(&exception->bstrSource);
       info->GetDescription(&exception->bstrDescription);
-      info->Release();
     }
     hr = DISP_E_EXCEPTION;
   }
-  Release();
   return hr;
 }
 
@@ -161,43 +160,52 @@ STDMETHODIMP ControlObject::InterfaceSupportsErrorInfo(REFIID iid) {
   return IsEqualIID(iid, IID__USBORVA) ? S_OK : S_FALSE;
 }
 
-// Without a site, or with one that supplies no ambient UserMode, the control is in a
-// running host: a script or a program that creates it directly.
+// Without a site, with a site that has no ambient properties (no IDispatch), or with one
+// whose ambients do not include UserMode, the control is in a running host: a script or a
+// program that creates it directly. A container that has the ambient but fails to deliver
+// it (a failing call, a value that is no Boolean) fails the caller's put with that error.
 bool ControlObject::ReadUserMode() {
-  if (site_ == nullptr) return true;
-  IDispatch* ambients = nullptr;
-  if (FAILED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambients)))) {
-    return true;
-  }
+  if (!site_) return true;
+  HRESULT hr = S_OK;
+  const ComPtr<IDispatch> ambients = site_.As<IDispatch>(IID_IDispatch, &hr);
+  if (hr == E_NOINTERFACE) return true;
+  if (FAILED(hr)) throw ComError(hr);
   DISPPARAMS none{};
-  VARIANT value;
-  VariantInit(&value);
-  const HRESULT hr = ambients->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT,
-                                      DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
-  ambients->Release();
-  bool user_mode = true;
-  if (SUCCEEDED(hr)) {
-    VARIANT as_bool;
-    VariantInit(&as_bool);
-    if (SUCCEEDED(VariantChangeType(&as_bool, &value, 0, VT_BOOL))) {
-      user_mode = V_BOOL(&as_bool) != VARIANT_FALSE;
-    }
+  OwnedVariant value;
+  EXCEPINFO exception{};
+  hr = ambients->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT,
+                        DISPATCH_PROPERTYGET, &none, value.get(), &exception, nullptr);
+  if (hr == DISP_E_MEMBERNOTFOUND) return true;
+  if (FAILED(hr)) ThrowInvokeFailure(hr, exception);
+  OwnedVariant as_bool;
+  hr = VariantChangeType(as_bool.get(), value.get(), 0, VT_BOOL);
+  if (FAILED(hr)) {
+    throw AutomationError(hr == DISP_E_OVERFLOW ? error::kOverflow : error::kTypeMismatch);
   }
-  VariantClear(&value);
-  return user_mode;
+  return V_BOOL(as_bool.get()) != VARIANT_FALSE;
 }
 
+// The container hears of every change, even when one of its sinks fails; the put that
+// caused it reports the first failure, with the value already stored.
 void ControlObject::NotifyChanged(std::u16string_view name) {
   dirty_ = true;
   const DISPID id = MemberId(name);
-  for (IUnknown* sink : notify_point_.Snapshot()) {
-    static_cast<IPropertyNotifySink*>(sink)->OnChanged(id);
-    sink->Release();
+  HRESULT first_failure = S_OK;
+  for (const ComPtr<IUnknown>& sink : notify_point_.Snapshot()) {
+    const HRESULT hr = static_cast<IPropertyNotifySink*>(sink.get())->OnChanged(id);
+    if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   }
+  if (FAILED(first_failure)) throw ComError(first_failure);
 }
 
 STDMETHODIMP ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
-  return EnumeratePoints({&events_point_, &notify_point_}, points);
+  if (points == nullptr) return E_POINTER;
+  *points = nullptr;
+  try {
+    return EnumeratePoints({&events_point_, &notify_point_}, points);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 STDMETHODIMP ControlObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
@@ -217,12 +225,10 @@ STDMETHODIMP ControlObject::FindConnectionPoint(REFIID iid, IConnectionPoint** p
 STDMETHODIMP ControlObject::GetClassInfo(ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  ITypeLib* library = nullptr;
-  HRESULT hr = ModuleTypeLib(&library);
+  ComPtr<ITypeLib> library;
+  const HRESULT hr = ModuleTypeLib(library.Put());
   if (FAILED(hr)) return hr;
-  hr = library->GetTypeInfoOfGuid(CLSID_USBORVA, info);
-  library->Release();
-  return hr;
+  return library->GetTypeInfoOfGuid(CLSID_USBORVA, info);
 }
 
 STDMETHODIMP ControlObject::GetGUID(DWORD kind, GUID* guid) {
@@ -239,13 +245,12 @@ STDMETHODIMP ControlObject::GetGUID(DWORD kind, GUID* guid) {
 
 void ControlObject::Fire(DISPID id, DISPPARAMS& params) {
   if (freeze_count_ > 0) return;  // a container that froze events does not want them
-  AddRef();
-  for (IUnknown* sink : events_point_.Snapshot()) {
-    static_cast<IDispatch*>(sink)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                          &params, nullptr, nullptr, nullptr);
-    sink->Release();
+  const ComPtr<_USBORVA> self = ComPtr<_USBORVA>::Share(this);  // a handler may let go
+  for (const ComPtr<IUnknown>& sink : events_point_.Snapshot()) {
+    static_cast<IDispatch*>(sink.get())
+        ->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                 nullptr);
   }
-  Release();
 }
 
 namespace {
@@ -289,15 +294,14 @@ void ControlObject::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, ui
   Fire(static_cast<DISPID>(EventId::kCardStatusChanged), params);
 }
 
+// A handler may replace either text; whatever the slots hold afterwards is ours to wipe
+// and free, on every path.
 void ControlObject::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
-  BSTR ksn = ToBstr(KSN);
-  BSTR epb = ToBstr(EPB);
-  VARIANTARG args[] = {BstrRef(epb), BstrRef(ksn), ByteRef(OpStatus)};
+  OwnedBstr ksn(ToBstr(KSN), true);
+  OwnedBstr epb(ToBstr(EPB), true);
+  VARIANTARG args[] = {BstrRef(epb.slot()), BstrRef(ksn.slot()), ByteRef(OpStatus)};
   DISPPARAMS params{args, nullptr, 3, 0};
   Fire(static_cast<DISPID>(EventId::kPINResponse), params);
-  // A handler may have replaced either text; whatever the variables hold now is ours.
-  SysFreeString(epb);
-  SysFreeString(ksn);
 }
 
 void ControlObject::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {

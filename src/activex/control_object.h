@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "activex/com_container.h"
+#include "activex/com_ptr.h"
 #include "activex/connection_point.h"
 #include "activex/scenario_mode.h"
 #include "ctlUSBORVA.h"
@@ -35,8 +36,9 @@ class ControlObject final : public _USBORVA,
                             private EventSink {
  public:
   // Creates an instance and hands out iid; fails (with error information) when the
-  // simulated terminal named by the environment cannot be set up.
-  static HRESULT Create(REFIID iid, void** object);
+  // simulated terminal named by the environment cannot be set up. Nothing it throws
+  // internally escapes, and nothing it acquired is kept on failure.
+  static HRESULT Create(REFIID iid, void** object) noexcept;
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -219,11 +221,15 @@ class ControlObject final : public _USBORVA,
   void PaintPicture(HDC dc, const RECT& bounds);
 
  private:
-  ControlObject(std::unique_ptr<ScenarioLease> scenario, ITypeInfo* dispatch_info,
-                ITypeInfo* interface_info);
+  ControlObject(std::unique_ptr<ScenarioLease> scenario, ComPtr<ITypeInfo> dispatch_info,
+                ComPtr<ITypeInfo> interface_info);
   ~ControlObject();
 
+  // The ambient UserMode of the site. Throws what the container's failure to deliver it
+  // was (ComError, or AutomationError 13 / 6 for a value that is no Boolean).
   bool ReadUserMode();
+  // Tells every IPropertyNotifySink; throws ComError with the first failure any of them
+  // returned, after all have been told.
   void NotifyChanged(std::u16string_view name);
   void Fire(DISPID id, DISPPARAMS& params);
   HRESULT Exchange(bool get, BSTR command, VARIANT* output, LONG* result);
@@ -241,16 +247,16 @@ class ControlObject final : public _USBORVA,
 
   LONG references_ = 1;
   std::unique_ptr<ScenarioLease> scenario_;
-  ITypeInfo* dispatch_info_;   // __USBORVA's sibling: the dispatch view of _USBORVA
-  ITypeInfo* interface_info_;  // the vtable view, which Invoke calls through
+  ComPtr<ITypeInfo> dispatch_info_;   // the dispatch view of _USBORVA
+  ComPtr<ITypeInfo> interface_info_;  // the vtable view, which Invoke calls through
   ConnectionPoint events_point_;
   ConnectionPoint notify_point_;
   ComContainer container_;
   std::unique_ptr<USBORVA> control_;
-  IOleClientSite* site_ = nullptr;
-  IOleAdviseHolder* advise_holder_ = nullptr;
-  IAdviseSink* view_sink_ = nullptr;
-  IOleInPlaceSite* in_place_site_ = nullptr;
+  ComPtr<IOleClientSite> site_;
+  ComPtr<IOleAdviseHolder> advise_holder_;
+  ComPtr<IAdviseSink> view_sink_;
+  ComPtr<IOleInPlaceSite> in_place_site_;
   HWND window_ = nullptr;
   SIZEL extent_{847, 847};  // 32 x 32 pixels at 96 dpi, in HIMETRIC
   bool dirty_ = false;

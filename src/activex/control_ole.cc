@@ -53,16 +53,13 @@ void ControlObject::PaintPicture(HDC dc, const RECT& bounds) {
 }
 
 STDMETHODIMP ControlObject::SetClientSite(IOleClientSite* site) {
-  if (site != nullptr) site->AddRef();
-  if (site_ != nullptr) site_->Release();
-  site_ = site;
+  site_ = ComPtr<IOleClientSite>::Share(site);
   return S_OK;
 }
 
 STDMETHODIMP ControlObject::GetClientSite(IOleClientSite** site) {
   if (site == nullptr) return E_POINTER;
-  *site = site_;
-  if (site_ != nullptr) site_->AddRef();
+  site_.CopyTo(site);
   return S_OK;
 }
 
@@ -89,16 +86,11 @@ STDMETHODIMP ControlObject::GetClipboardData(DWORD, IDataObject** data) {
 
 HRESULT ControlObject::ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT rect) {
   if (window_ != nullptr) return S_OK;
-  if (site == nullptr) site = site_;
+  if (site == nullptr) site = site_.get();
   if (site == nullptr) return E_UNEXPECTED;
-  IOleInPlaceSite* in_place = nullptr;
-  if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&in_place)))) {
-    return E_NOINTERFACE;
-  }
-  if (in_place->CanInPlaceActivate() != S_OK) {
-    in_place->Release();
-    return E_FAIL;
-  }
+  ComPtr<IOleInPlaceSite> in_place;
+  if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, in_place.PutVoid()))) return E_NOINTERFACE;
+  if (in_place->CanInPlaceActivate() != S_OK) return E_FAIL;
   in_place->OnInPlaceActivate();
   if (parent == nullptr) in_place->GetWindow(&parent);
   RECT position = rect != nullptr ? *rect : RECT{0, 0, 32, 32};
@@ -108,7 +100,7 @@ HRESULT ControlObject::ActivateInPlace(IOleClientSite* site, HWND parent, LPCREC
                       position.top, position.right - position.left, position.bottom - position.top,
                       parent, nullptr, ModuleHandle(), nullptr);
   if (window_ != nullptr) SetWindowLongPtrW(window_, GWLP_USERDATA, LONG_PTR(this));
-  in_place_site_ = in_place;
+  in_place_site_ = std::move(in_place);
   return S_OK;
 }
 
@@ -156,22 +148,22 @@ STDMETHODIMP ControlObject::GetExtent(DWORD aspect, SIZEL* size) {
 }
 
 STDMETHODIMP ControlObject::Advise(IAdviseSink* sink, DWORD* cookie) {
-  if (advise_holder_ == nullptr) {
-    HRESULT hr = CreateOleAdviseHolder(&advise_holder_);
+  if (!advise_holder_) {
+    HRESULT hr = CreateOleAdviseHolder(advise_holder_.Put());
     if (FAILED(hr)) return hr;
   }
   return advise_holder_->Advise(sink, cookie);
 }
 
 STDMETHODIMP ControlObject::Unadvise(DWORD cookie) {
-  if (advise_holder_ == nullptr) return OLE_E_NOCONNECTION;
+  if (!advise_holder_) return OLE_E_NOCONNECTION;
   return advise_holder_->Unadvise(cookie);
 }
 
 STDMETHODIMP ControlObject::EnumAdvise(IEnumSTATDATA** advise) {
   if (advise == nullptr) return E_POINTER;
   *advise = nullptr;
-  if (advise_holder_ == nullptr) return E_FAIL;
+  if (!advise_holder_) return E_FAIL;
   return advise_holder_->EnumAdvise(advise);
 }
 
@@ -215,10 +207,8 @@ STDMETHODIMP ControlObject::InPlaceDeactivate() {
     DestroyWindow(window_);
     window_ = nullptr;
   }
-  if (in_place_site_ != nullptr) {
-    in_place_site_->OnInPlaceDeactivate();
-    in_place_site_->Release();
-    in_place_site_ = nullptr;
+  if (const ComPtr<IOleInPlaceSite> in_place = std::move(in_place_site_)) {
+    in_place->OnInPlaceDeactivate();
   }
   return S_OK;
 }
@@ -256,19 +246,14 @@ STDMETHODIMP ControlObject::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMP
 STDMETHODIMP ControlObject::Unfreeze(DWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP ControlObject::SetAdvise(DWORD, DWORD, IAdviseSink* sink) {
-  if (sink != nullptr) sink->AddRef();
-  if (view_sink_ != nullptr) view_sink_->Release();
-  view_sink_ = sink;
+  view_sink_ = ComPtr<IAdviseSink>::Share(sink);
   return S_OK;
 }
 
 STDMETHODIMP ControlObject::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
   if (aspects != nullptr) *aspects = DVASPECT_CONTENT;
   if (flags != nullptr) *flags = 0;
-  if (sink != nullptr) {
-    *sink = view_sink_;
-    if (view_sink_ != nullptr) view_sink_->AddRef();
-  }
+  if (sink != nullptr) view_sink_.CopyTo(sink);
   return S_OK;
 }
 

@@ -15,26 +15,25 @@ class ComPropertyBag final : public PropertyBag {
  public:
   ComPropertyBag(IPropertyBag* bag, IErrorLog* log) : bag_(bag), log_(log) {}
 
-  // A key the bag cannot give (absent, or unreadable) reads as the default.
+  // A key the bag does not hold (E_INVALIDARG, the bag's "no such property") reads as the
+  // default; any other failure of the bag stops the load at this key with that error.
   Variant ReadProperty(const String& key, const Variant& default_value) override {
     const std::wstring name(key.begin(), key.end());
-    VARIANT value;
-    VariantInit(&value);
-    if (FAILED(bag_->Read(name.c_str(), &value, log_))) return default_value;
-    Variant result = FromVariant(value);
-    VariantClear(&value);
-    return result;
+    OwnedVariant value;
+    const HRESULT hr = bag_->Read(name.c_str(), value.get(), log_);
+    if (hr == E_INVALIDARG) return default_value;
+    if (FAILED(hr)) throw ComError(hr);
+    return FromVariant(*value);
   }
 
   void WriteProperty(const String& key, const Variant& value,
                      const Variant& default_value) override {
     if (ValueEquals(value, default_value)) return;
     const std::wstring name(key.begin(), key.end());
-    VARIANT native;
-    ToVariant(value, &native);
-    const HRESULT hr = bag_->Write(name.c_str(), &native);
-    VariantClear(&native);
-    if (FAILED(hr)) throw AutomationError(error::kInvalidProcedureCall);
+    OwnedVariant native;
+    ToVariant(value, native.get());
+    const HRESULT hr = bag_->Write(name.c_str(), native.get());
+    if (FAILED(hr)) throw ComError(hr);
   }
 
  private:
@@ -93,13 +92,13 @@ STDMETHODIMP ControlObject::Load(IStream* stream) {
   HRESULT hr = ReadExactly(stream, &size, sizeof size);
   if (FAILED(hr)) return hr;
   if (size > kMaxStreamBagBytes) return ReportError(STG_E_INVALIDHEADER, L"Not a saved USBORVA");
-  std::vector<uint8_t> bytes(size);
-  hr = ReadExactly(stream, bytes.data(), size);
-  if (FAILED(hr)) return hr;
-  std::optional<StreamBag> bag = StreamBag::Decode(bytes.data(), bytes.size());
-  if (!bag) return ReportError(STG_E_INVALIDHEADER, L"Not a saved USBORVA");
-  initialised_ = true;
   return Guarded([&] {
+    std::vector<uint8_t> bytes(size);
+    const HRESULT read = ReadExactly(stream, bytes.data(), size);
+    if (FAILED(read)) throw ComError(read);
+    std::optional<StreamBag> bag = StreamBag::Decode(bytes.data(), bytes.size());
+    if (!bag) throw ComError(STG_E_INVALIDHEADER, L"Not a saved USBORVA");
+    initialised_ = true;
     control_->ReadProperties(*bag);
     dirty_ = false;
   });

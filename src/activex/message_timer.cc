@@ -64,9 +64,14 @@ LRESULT CALLBACK MessageTimer::WindowProc(HWND window, UINT message, WPARAM wpar
   if (message == WM_TIMER && wparam == kTimerId) {
     auto* timer = reinterpret_cast<MessageTimer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (timer != nullptr && timer->enabled_) {
-      // The tick handler may destroy the timer's owner; nothing here is touched after it.
-      std::function<void()> tick = timer->on_tick_;
-      tick();
+      // No C++ exception may unwind through the system's message dispatch: a tick that
+      // fails is dropped, and the next one tries again.
+      try {
+        // The tick handler may destroy the timer's owner; nothing here is touched after it.
+        std::function<void()> tick = timer->on_tick_;
+        tick();
+      } catch (...) {
+      }
     }
     return 0;
   }

@@ -117,10 +117,20 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return usborva::activex::CanUnload() ? S_OK : S_FALSE;
 }
 
+// Registration builds key names as strings: running out of memory there is a failure
+// to register, not an exception across the export.
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  return usborva::activex::RegisterServer(ModuleHandle());
+  try {
+    return usborva::activex::RegisterServer(ModuleHandle());
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return usborva::activex::UnregisterServer();
+  try {
+    return usborva::activex::UnregisterServer();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }

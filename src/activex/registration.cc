@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "activex/com_ptr.h"
 #include "activex/module.h"
 #include "ctlUSBORVA.h"
 
@@ -74,13 +75,12 @@ HRESULT RegisterServer(HINSTANCE module) {
     UnregisterServer();
     return hr;
   }
-  ITypeLib* library = nullptr;
-  hr = LoadTypeLibEx(path, REGKIND_REGISTER, &library);
+  ComPtr<ITypeLib> library;
+  hr = LoadTypeLibEx(path, REGKIND_REGISTER, library.Put());
   if (FAILED(hr)) {
     UnregisterServer();
     return SELFREG_E_TYPELIB;
   }
-  library->Release();
   return S_OK;
 }
 
