@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // Error numbers the control raises to its host, with the automation runtime's meaning.
@@ -24,7 +26,7 @@ inline constexpr int32_t kFileNotFound = 53;
 
 // An automation error as the host receives it: HRESULT 0x800A0000 plus the error number,
 // with the standard text for the number unless the raiser supplies its own description.
-class AutomationError : public std::exception {
+class USBORVA_EXPORT AutomationError : public std::exception {
  public:
   explicit AutomationError(int32_t number, std::string description = {});
 

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -29,7 +30,7 @@ namespace usborva {
 // The end sentinel may be missing, as readers drop it; the track then ends at a line break
 // or where track 2 starts. Characters outside ASCII (look-alike digits among them) are never
 // well-formed.
-struct CardView {
+struct USBORVA_EXPORT CardView {
   // The track's start ("%B", or ";" and a digit) and its first separator are there.
   bool track1_found = false;
   bool track2_found = false;
@@ -63,12 +64,12 @@ struct CardView {
 // directly or by CR/LF, with or without a stray check character after the end sentinel or
 // the end sentinel itself. Track 1 supplies PAN, expiry and service code; track 2 fills in
 // whatever track 1 lacks. Pure; never throws on any input (short of running out of memory).
-CardView ParseCardView(std::u16string_view text);
+USBORVA_EXPORT CardView ParseCardView(std::u16string_view text);
 
 // The PAN for display: at most the first six and the last four characters shown, every
 // other one replaced by "*", length kept. A PAN of 12 or fewer characters shows only its
 // last four at most, never more than half of it, so a short number is never shown whole.
-String MaskedPan(std::u16string_view pan);
+USBORVA_EXPORT String MaskedPan(std::u16string_view pan);
 
 }  // namespace usborva
 

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -12,7 +13,7 @@ namespace usborva {
 // an output stream, line breaks in the text shown as the console's. It waits for Enter
 // only when asked to be interactive and its input is a terminal, so scripts and pipes never
 // hang on it. Ticks are not delivered while it waits.
-class ConsoleMessageBox {
+class USBORVA_EXPORT ConsoleMessageBox {
  public:
   // Writes to out; reads Enter from standard input, which counts as a terminal when isatty
   // says so.

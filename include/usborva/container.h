@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "usborva/events.h"
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -14,7 +15,7 @@ namespace usborva {
 // A timer of the host's user-interface thread. Ticks arrive through the host's own loop,
 // between the control's calls (or inside a modal loop), never re-entrantly from inside a
 // call, and never while the timer is disabled.
-class Timer {
+class USBORVA_EXPORT Timer {
  public:
   virtual ~Timer() = default;
   virtual void SetEnabled(bool enabled) = 0;
@@ -26,7 +27,7 @@ class Timer {
 // What the control asks of the container that hosts it. All calls come on the one thread
 // that created the control. Any call may throw AutomationError; the control passes such
 // errors on to its own caller where its behaviour says so.
-class Container {
+class USBORVA_EXPORT Container {
  public:
   virtual ~Container() = default;
 
@@ -55,7 +56,7 @@ class Container {
 };
 
 // The container's keyed store of saved properties.
-class PropertyBag {
+class USBORVA_EXPORT PropertyBag {
  public:
   virtual ~PropertyBag() = default;
   // The stored Variant for key, or default_value when the key is absent.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -11,7 +12,7 @@ namespace usborva {
 // The control's state record: one value behind each property, in declaration order.
 // Created zero-filled with the instance; every part of the control reads and writes it
 // directly, never through the property procedures.
-struct ControlState {
+struct USBORVA_EXPORT ControlState {
   String Track1Data;
   String Track2Data;
   String Track3Data;

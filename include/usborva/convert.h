@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva::convert {
@@ -18,30 +19,31 @@ namespace usborva::convert {
 // start. One character per byte is Windows-1252.
 
 // Unseparated upper-case hex: {0x0E, 0x10, 0x05} -> "0E1005".
-String BytesToHex(std::span<const uint8_t> buffer, int32_t start, int32_t count);
+USBORVA_EXPORT String BytesToHex(std::span<const uint8_t> buffer, int32_t start, int32_t count);
 // One space between bytes, none around: {0x0E, 0x10, 0x05} -> "0E 10 05".
-String BytesToHexSpaced(std::span<const uint8_t> buffer, int32_t start, int32_t count);
+USBORVA_EXPORT String BytesToHexSpaced(std::span<const uint8_t> buffer, int32_t start,
+                                       int32_t count);
 // One character per byte: {0x25, 0x42, 0x34} -> "%B4".
-String BytesToText(std::span<const uint8_t> buffer, int32_t start, int32_t count);
+USBORVA_EXPORT String BytesToText(std::span<const uint8_t> buffer, int32_t start, int32_t count);
 // Pairs of hex digits (either case) to one character each; an odd last digit stands alone.
-String HexToText(const String& hex);
+USBORVA_EXPORT String HexToText(const String& hex);
 // Spaces removed anywhere, then pairs into bytes 0, 1, 2, ... of an n-byte zero buffer.
 // Each pair is read before it is stored, so a bad pair past the end is 13, not 9.
-ByteArray HexToBytes(const String& text, int32_t n);
+USBORVA_EXPORT ByteArray HexToBytes(const String& text, int32_t n);
 // The same into an existing buffer (zero it first yourself): bytes parsed before a
 // failing pair stay written.
-void HexToBytesInto(const String& text, std::span<uint8_t> buffer);
+USBORVA_EXPORT void HexToBytesInto(const String& text, std::span<uint8_t> buffer);
 // Product ID as upper-case hex without leading zeros, at least two digits: 0x0ABC -> "ABC".
-String FormatReaderID(int16_t product_id);
+USBORVA_EXPORT String FormatReaderID(int16_t product_id);
 
 // Windows-1252: the character of a byte, and the byte of a character (nullopt-free: a
 // character outside the code page maps to '?').
-char16_t ByteToChar(uint8_t byte) noexcept;
-uint8_t CharToByte(char16_t ch) noexcept;
+USBORVA_EXPORT char16_t ByteToChar(uint8_t byte) noexcept;
+USBORVA_EXPORT uint8_t CharToByte(char16_t ch) noexcept;
 
 // Allocation-free forms for hot paths: write exactly 2 * count characters into out.
 // The caller guarantees the range lies inside the buffer.
-void AppendHex(std::span<const uint8_t> bytes, char16_t* out) noexcept;
+USBORVA_EXPORT void AppendHex(std::span<const uint8_t> bytes, char16_t* out) noexcept;
 
 }  // namespace usborva::convert
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "usborva/container.h"
+#include "usborva/export.h"
 #include "usborva/loop_clock.h"
 
 namespace usborva {
@@ -34,7 +35,7 @@ struct LoopCore;
 // A handler that throws ends the run; the exception reaches the caller of Run.
 // All members except Stop belong to the loop's thread. Timers may outlive the loop
 // (they just never tick again) and may be destroyed at any time, even from a tick.
-class EventLoop {
+class USBORVA_EXPORT EventLoop {
  public:
   using Duration = LoopClock::Duration;
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -21,7 +22,7 @@ enum class EventId : int32_t {
 // The host's handlers for the seven events. Every argument is passed by reference, as
 // the event interface declares; the control never reads back what a handler writes.
 // Handlers run synchronously inside a poll tick and may call any member of the control.
-class EventSink {
+class USBORVA_EXPORT EventSink {
  public:
   virtual ~EventSink() = default;
   virtual void CardDataChanged() {}

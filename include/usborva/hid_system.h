@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // The platform operations the HID transport is written against, one per operation of the
@@ -43,7 +45,7 @@ inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kFileFlagOverlapped = 0x40000000u;
 inline constexpr uint32_t kHidpStatusSuccess = 0x00110000u;
 
-struct Guid {
+struct USBORVA_EXPORT Guid {
   uint32_t Data1 = 0;
   uint16_t Data2 = 0;
   uint16_t Data3 = 0;
@@ -52,7 +54,7 @@ struct Guid {
 };
 
 // SP_DEVICE_INTERFACE_DATA.
-struct DeviceInterfaceData {
+struct USBORVA_EXPORT DeviceInterfaceData {
   uint32_t cbSize = 0;
   Guid InterfaceClassGuid;
   uint32_t Flags = 0;
@@ -60,14 +62,14 @@ struct DeviceInterfaceData {
 };
 
 // SECURITY_ATTRIBUTES: the transport fills it before each open.
-struct SecurityAttributes {
+struct USBORVA_EXPORT SecurityAttributes {
   uint32_t nLength = 0;
   uintptr_t lpSecurityDescriptor = 0;
   int32_t bInheritHandle = 0;  // non-zero: the handle is inherited by child processes
 };
 
 // HIDD_ATTRIBUTES.
-struct HidAttributes {
+struct USBORVA_EXPORT HidAttributes {
   uint32_t Size = 0;
   uint16_t VendorID = 0;
   uint16_t ProductID = 0;
@@ -75,7 +77,7 @@ struct HidAttributes {
 };
 
 // HIDP_CAPS: the fields the transport reads, plus those a backend naturally fills.
-struct HidCaps {
+struct USBORVA_EXPORT HidCaps {
   uint16_t Usage = 0;
   uint16_t UsagePage = 0;
   int16_t InputReportByteLength = 0;
@@ -84,7 +86,7 @@ struct HidCaps {
 };
 
 // OVERLAPPED.
-struct Overlapped {
+struct USBORVA_EXPORT Overlapped {
   uintptr_t Internal = 0;
   uintptr_t InternalHigh = 0;
   uint32_t Offset = 0;
@@ -92,7 +94,7 @@ struct Overlapped {
   Handle hEvent = 0;
 };
 
-class HidSystem {
+class USBORVA_EXPORT HidSystem {
  public:
   virtual ~HidSystem() = default;
 
@@ -159,14 +161,14 @@ class HidSystem {
 
 // The HidSystem of the calling thread. Each thread has its own; until one is installed the
 // build's native backend serves (or, where the build has none, a machine with no devices).
-HidSystem& ThreadHidSystem();
+USBORVA_EXPORT HidSystem& ThreadHidSystem();
 // Installs system for the calling thread (nullptr restores the default); returns the
 // previous one. The caller keeps ownership and must keep it alive while it is installed.
-HidSystem* InstallThreadHidSystem(HidSystem* system);
+USBORVA_EXPORT HidSystem* InstallThreadHidSystem(HidSystem* system);
 
 // Installs a system for the calling thread for the life of the guard, then puts back the
 // one installed before.
-class ScopedHidSystem {
+class USBORVA_EXPORT ScopedHidSystem {
  public:
   explicit ScopedHidSystem(HidSystem& system) : previous_(InstallThreadHidSystem(&system)) {}
   ~ScopedHidSystem() { InstallThreadHidSystem(previous_); }
@@ -182,7 +184,7 @@ class ScopedHidSystem {
 // nothing installed; the system it returns must live as long as that thread (a
 // thread_local serves). nullptr, or no factory at all, gives a machine with no devices.
 using HidSystemFactory = HidSystem* (*)();
-void SetNativeHidSystemFactory(HidSystemFactory factory);
+USBORVA_EXPORT void SetNativeHidSystemFactory(HidSystemFactory factory);
 
 }  // namespace usborva
 

@@ -4,20 +4,21 @@
 #include <memory>
 #include <string>
 
+#include "usborva/export.h"
 #include "usborva/hid_system.h"
 
 namespace usborva {
 
 // Where the Linux backend looks: sysfs for enumeration and identity, the device root for
 // the hidraw nodes (<dev_root>/hidrawN) and usbfs (<dev_root>/bus/usb).
-struct HidrawRoots {
+struct USBORVA_EXPORT HidrawRoots {
   std::string sysfs_root = "/sys";
   std::string dev_root = "/dev";
 };
 
 // The roots named by USBORVA_SYSFS_ROOT and USBORVA_DEV_ROOT where set and not empty, else
 // the defaults.
-HidrawRoots HidrawRootsFromEnvironment();
+USBORVA_EXPORT HidrawRoots HidrawRootsFromEnvironment();
 
 // The HID stack over Linux hidraw. Each operation keeps the contract the transport relies
 // on; how it is met:
@@ -42,7 +43,7 @@ HidrawRoots HidrawRootsFromEnvironment();
 //   node may be opened for writing, else the call fails.
 // - Handles are numbers from a counter, never descriptors; 0 and -1 are never issued.
 // Never throws. One instance serves one thread.
-class HidrawHidSystem final : public HidSystem {
+class USBORVA_EXPORT HidrawHidSystem final : public HidSystem {
  public:
   HidrawHidSystem();  // roots from the environment
   explicit HidrawHidSystem(HidrawRoots roots);
@@ -102,7 +103,7 @@ class HidrawHidSystem final : public HidSystem {
 // installed HidSystem get their own HidrawHidSystem with the environment's roots. Linking
 // the backend library does this by itself only where its registration object is loaded
 // (always for the shared library); programs linking the static libraries call this.
-void InstallNativeHidSystem();
+USBORVA_EXPORT void InstallNativeHidSystem();
 
 }  // namespace usborva
 

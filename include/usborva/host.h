@@ -13,6 +13,7 @@
 #include "usborva/container.h"
 #include "usborva/event_loop.h"
 #include "usborva/events.h"
+#include "usborva/export.h"
 #include "usborva/settings_store.h"
 
 namespace usborva {
@@ -21,7 +22,7 @@ namespace host {
 class EventForwarder;
 }
 
-struct HostOptions {
+struct USBORVA_EXPORT HostOptions {
   // False makes a design-time host (a form designer), where the control refuses port and
   // read-only puts with error 387.
   bool user_mode = true;
@@ -44,7 +45,7 @@ struct HostOptions {
 // program's thread, settings in the user's settings files, message boxes on the console,
 // events to the program's sink. PropertyChanged marks the host dirty, as a form is marked
 // unsaved, and the program may watch the names as they come.
-class Host final : public Container {
+class USBORVA_EXPORT Host final : public Container {
  public:
   // loop must outlive the host and every timer it creates.
   explicit Host(EventLoop& loop, HostOptions options = {});

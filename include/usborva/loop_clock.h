@@ -5,10 +5,12 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // Where an EventLoop reads the time and sleeps. Monotonic: wall-clock changes never move it.
-class LoopClock {
+class USBORVA_EXPORT LoopClock {
  public:
   using Duration = std::chrono::steady_clock::duration;
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -24,7 +26,7 @@ class LoopClock {
 
 // The real monotonic clock; sleeps on a condition variable, so the thread uses no CPU
 // while it waits.
-class SteadyLoopClock final : public LoopClock {
+class USBORVA_EXPORT SteadyLoopClock final : public LoopClock {
  public:
   TimePoint Now() override;
   void SleepUntil(TimePoint deadline) override;

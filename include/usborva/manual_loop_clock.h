@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "usborva/export.h"
 #include "usborva/loop_clock.h"
 
 namespace usborva {
@@ -10,7 +11,7 @@ namespace usborva {
 // A clock that only moves when told to: a sleep jumps straight to its deadline. Lets tests
 // and scripted runs drive an EventLoop through hours of timer ticks in no real time. For one
 // thread only.
-class ManualLoopClock final : public LoopClock {
+class USBORVA_EXPORT ManualLoopClock final : public LoopClock {
  public:
   ManualLoopClock() = default;
   explicit ManualLoopClock(TimePoint start) : now_(start) {}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "usborva/container.h"
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -28,7 +29,7 @@ namespace usborva {
 // AutomationError 380 naming the file and the line, so the control's loading stops at that
 // key; a bad line whose key cannot be read at all fails every ReadProperty, since it might
 // hold any key. A later line repeating a key counts as a bad line for that key.
-class PropertyBagFile final : public PropertyBag {
+class USBORVA_EXPORT PropertyBagFile final : public PropertyBag {
  public:
   // The largest bag file loaded or saved: 1 MiB, hundreds of times what the control's keys
   // need. Load refuses a larger file, or anything but a regular file, with error 75.

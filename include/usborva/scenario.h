@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "usborva/container.h"
+#include "usborva/export.h"
 #include "usborva/simulated_hid_system.h"
 
 namespace usborva::scenario {
@@ -28,7 +29,7 @@ using Milliseconds = std::chrono::milliseconds;
 // A scenario that cannot be read: where and why. what() is "source:line:column: message";
 // line and column are 1-based (column in characters), 0 when the error has no place (a
 // file that cannot be opened).
-class ScenarioError : public std::runtime_error {
+class USBORVA_EXPORT ScenarioError : public std::runtime_error {
  public:
   ScenarioError(std::string source, int line, int column, std::string message);
 
@@ -53,7 +54,7 @@ enum class StepKind {
   kNote,     // `text` is shown to whoever watches the run
 };
 
-struct Step {
+struct USBORVA_EXPORT Step {
   StepKind kind = StepKind::kWait;
   Milliseconds wait{0};
   std::vector<sim::Report> reports;
@@ -63,7 +64,7 @@ struct Step {
   int line = 0;  // where the step was written (a step of a repeat block: its line)
 };
 
-struct Scenario {
+struct USBORVA_EXPORT Scenario {
   std::string source;                      // the file name, or the built-in scenario's name
   sim::InterfaceSpec terminal;             // with its identity answers
   bool starts_plugged = true;              // false: the terminal is absent until a plug
@@ -93,22 +94,22 @@ inline constexpr size_t kMaxNoteBytes = 4u << 20;     // all the notes together
 
 // Parses scenario text. source names it in errors. Throws ScenarioError; a text longer
 // than kMaxScenarioBytes is refused without being read.
-Scenario ParseScenario(std::string_view text, std::string source = "<scenario>");
+USBORVA_EXPORT Scenario ParseScenario(std::string_view text, std::string source = "<scenario>");
 // Reads and parses a file; "-" reads standard input. Only a regular file is read (a FIFO,
 // a device or a directory is refused without blocking), and at most kMaxScenarioBytes of
 // it. Throws ScenarioError.
-Scenario LoadScenario(const std::string& path);
+USBORVA_EXPORT Scenario LoadScenario(const std::string& path);
 
 // The built-in demonstration: one of everything a host application meets, paced for a
 // person to follow (a few seconds).
-std::string_view DemoScenarioText();
+USBORVA_EXPORT std::string_view DemoScenarioText();
 inline constexpr char kDemoScenarioName[] = "built-in demo";
-Scenario DemoScenario();
+USBORVA_EXPORT Scenario DemoScenario();
 
 // Plays a scenario on a simulated machine. The player knows no clock: Advance runs the
 // steps that are due and says how long to wait for the next ones; TimedPlayer (below) or
 // any loop of the caller's supplies the waiting, in real or virtual time.
-class Player {
+class USBORVA_EXPORT Player {
  public:
   using NoteHandler = std::function<void(const std::string&)>;
 
@@ -148,7 +149,7 @@ class Player {
 // Drives a Player from a timer of the host's loop: Start runs the steps due at once, and
 // each wait arms the timer for its length. With an EventLoop on a ManualLoopClock the
 // scenario runs in virtual time, in no real time and always in the same order.
-class TimedPlayer {
+class USBORVA_EXPORT TimedPlayer {
  public:
   using TimerFactory = std::function<std::unique_ptr<Timer>(std::function<void()>)>;
 

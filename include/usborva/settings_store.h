@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -27,7 +28,7 @@ namespace usborva {
 // system's reason; a failed save leaves the old file as it was. A settings file that is not
 // a regular file, or holds more than kMaxFileBytes, is refused (error 75) rather than read,
 // and a save waits at most five seconds for another process's lock.
-class SettingsStore {
+class USBORVA_EXPORT SettingsStore {
  public:
   // The largest settings file read or written: 1 MiB, far beyond any real one.
   static constexpr size_t kMaxFileBytes = size_t{1} << 20;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "usborva/export.h"
 #include "usborva/hid_system.h"
 
 namespace usborva {
@@ -58,7 +59,7 @@ inline constexpr uint8_t kInfoMSRLabel = 0x04;
 inline constexpr uint8_t kInfoBitmapCRC = 0x10;
 
 // How the terminal answers feature reports.
-struct TerminalModel {
+struct USBORVA_EXPORT TerminalModel {
   // Data of the 0x0E items by item number (at most 255 bytes each; data past the report's
   // end is cut, the length byte still says the full length). An item not listed answers
   // with length 0.
@@ -79,7 +80,7 @@ struct TerminalModel {
 };
 
 // One HID interface of the machine. Every optional part may be left out.
-struct InterfaceSpec {
+struct USBORVA_EXPORT InterfaceSpec {
   // Empty: "\\?\hid#vid_2a5c&pid_4c21#simN" from the IDs and the interface's number N.
   std::string path;
   uint16_t vendor_id = 0x2A5C;
@@ -117,8 +118,8 @@ inline constexpr int kFaultCount = 12;
 // Lower-case names for scenario files: "class-devs", "create-event", "reset-event",
 // "detail-size", "read-write-access", "open", "attributes", "preparsed-data", "caps",
 // "get-feature", "set-feature", "read-file".
-std::string_view FaultName(Fault fault);
-std::optional<Fault> FaultFromName(std::string_view name);
+USBORVA_EXPORT std::string_view FaultName(Fault fault);
+USBORVA_EXPORT std::optional<Fault> FaultFromName(std::string_view name);
 
 // Every operation of the HidSystem, for call counting and scheduled failures.
 enum class Op {
@@ -147,7 +148,7 @@ enum class Op {
 };
 inline constexpr int kOpCount = 22;
 // The Windows name of the operation ("CreateFileA", "HidD_GetFeature", ...).
-std::string_view OpName(Op op);
+USBORVA_EXPORT std::string_view OpName(Op op);
 
 // Kinds of handle the machine issues, for leak checks.
 enum class HandleKind { kDevice, kEvent, kPreparsedData, kDeviceInfoSet };
@@ -156,28 +157,32 @@ enum class HandleKind { kDevice, kEvent, kPreparsedData, kDeviceInfoSet };
 // length bytes (the interface's InputReportByteLength), zero-filled past its fields; fields
 // that do not fit in length are cut.
 using Report = std::vector<uint8_t>;
-Report DeviceStatus(uint8_t device_state, uint8_t session_status, uint8_t device_status,
-                    size_t length = kDefaultInputReportLength);
-Report CardStatus(uint8_t op_status, uint8_t card_status, uint8_t card_type,
-                  size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report DeviceStatus(uint8_t device_state, uint8_t session_status,
+                                   uint8_t device_status,
+                                   size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report CardStatus(uint8_t op_status, uint8_t card_status, uint8_t card_type,
+                                 size_t length = kDefaultInputReportLength);
 // Item types 1-7: byte 3 is the data length (data.size(), at most 255).
-Report CardDataItem(uint8_t type, uint8_t status, std::span<const uint8_t> data,
-                    size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report CardDataItem(uint8_t type, uint8_t status, std::span<const uint8_t> data,
+                                   size_t length = kDefaultInputReportLength);
 // The same with the data given as text, one byte per character.
-Report CardDataItem(uint8_t type, std::string_view text, size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report CardDataItem(uint8_t type, std::string_view text,
+                                   size_t length = kDefaultInputReportLength);
 // Item type 99: status at byte 2, the KSN (10 bytes) from byte 4, the sigil status
 // (4 bytes) from byte 14. Short spans are zero-filled, long ones cut.
-Report CardDataEnd(uint8_t status, std::span<const uint8_t> ksn10,
-                   std::span<const uint8_t> sigil_status4,
-                   size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report CardDataEnd(uint8_t status, std::span<const uint8_t> ksn10,
+                                  std::span<const uint8_t> sigil_status4,
+                                  size_t length = kDefaultInputReportLength);
 // The four sigil-status bytes whose hex text spells value in decimal: 1000 -> 00 00 10 00.
-std::array<uint8_t, 4> SigilStatusBytes(uint32_t value);
+USBORVA_EXPORT std::array<uint8_t, 4> SigilStatusBytes(uint32_t value);
 // KSN (10 bytes) from byte 2, encrypted PIN block (8 bytes) from byte 12.
-Report PINResponse(uint8_t op_status, std::span<const uint8_t> ksn10, std::span<const uint8_t> epb8,
-                   size_t length = kDefaultInputReportLength);
-Report SelectResponse(uint8_t op_status, uint8_t key_pressed,
-                      size_t length = kDefaultInputReportLength);
-Report DisplayDone(uint8_t display_status, size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report PINResponse(uint8_t op_status, std::span<const uint8_t> ksn10,
+                                  std::span<const uint8_t> epb8,
+                                  size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report SelectResponse(uint8_t op_status, uint8_t key_pressed,
+                                     size_t length = kDefaultInputReportLength);
+USBORVA_EXPORT Report DisplayDone(uint8_t display_status,
+                                  size_t length = kDefaultInputReportLength);
 
 }  // namespace sim
 
@@ -194,7 +199,7 @@ Report DisplayDone(uint8_t display_status, size_t length = kDefaultInputReportLe
 //
 // One thread only; nothing is locked. Install it with InstallThreadHidSystem or
 // ScopedHidSystem.
-class SimulatedHidSystem : public HidSystem {
+class USBORVA_EXPORT SimulatedHidSystem : public HidSystem {
  public:
   using InterfaceId = size_t;
   static constexpr InterfaceId kNoInterface = static_cast<InterfaceId>(-1);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // The one guard between card data and a person's screen or a log. Everything USBORVA
@@ -31,15 +33,15 @@ namespace usborva {
 
 // The guarded text. Line feeds are kept (the text may be several lines); reveal keeps the
 // digits as they are and still escapes.
-std::string GuardText(std::string_view utf8, bool reveal = false);
+USBORVA_EXPORT std::string GuardText(std::string_view utf8, bool reveal = false);
 
 // A token quoted in an error message: guarded, line feeds escaped too, and cut to at most
 // max_chars characters with "..." after it when it was longer, so a mistyped line cannot
 // echo a whole track or flood the terminal.
-std::string QuoteForMessage(std::string_view utf8, size_t max_chars = 32);
+USBORVA_EXPORT std::string QuoteForMessage(std::string_view utf8, size_t max_chars = 32);
 
 // Whether the text holds what GuardText would mask: a run of 12 or more digits.
-bool HoldsCardNumber(std::string_view utf8);
+USBORVA_EXPORT bool HoldsCardNumber(std::string_view utf8);
 
 }  // namespace usborva
 

@@ -9,6 +9,7 @@
 #include "usborva/container.h"
 #include "usborva/control_state.h"
 #include "usborva/events.h"
+#include "usborva/export.h"
 #include "usborva/variant.h"
 
 namespace usborva {
@@ -29,7 +30,7 @@ namespace usborva {
 // saves no clear card data in a property bag unless the container asks for it
 // (Container::PersistCardData). What the host copies out of the properties and events is
 // the host's to wipe.
-class USBORVA {
+class USBORVA_EXPORT USBORVA {
  public:
   // The container must outlive the control. Creates the poll timer tmrMain: disabled,
   // 25 ms.

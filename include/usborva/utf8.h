@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <string_view>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // One step of reading UTF-8 text: the code point at an offset and how many bytes it took.
-struct Utf8Step {
+struct USBORVA_EXPORT Utf8Step {
   char32_t code_point = 0;  // U+FFFD when the sequence is malformed
   size_t length = 0;        // at least 1 while bytes remain
   bool valid = false;       // false: a malformed sequence (its maximal bad prefix)
@@ -17,7 +19,7 @@ struct Utf8Step {
 // Decodes the sequence at utf8[offset] (offset < utf8.size()) with the same policy as
 // Utf8ToString: a malformed sequence consumes its maximal bad prefix and reads as U+FFFD,
 // so callers that walk text step by step see exactly what the converter sees.
-Utf8Step DecodeUtf8(std::string_view utf8, size_t offset);
+USBORVA_EXPORT Utf8Step DecodeUtf8(std::string_view utf8, size_t offset);
 
 }  // namespace usborva
 

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "usborva/export.h"
+
 namespace usborva {
 
 // An automation string: UTF-16 code units, may hold NULs (BSTR semantics).
@@ -32,7 +34,7 @@ enum class VarType {
 };
 
 // The automation Variant, restricted to the subtypes the control meets.
-class Variant {
+class USBORVA_EXPORT Variant {
  public:
   Variant() = default;  // Empty
   static Variant Null();
@@ -97,23 +99,23 @@ class Variant {
 //  - Byte array to text and back: UTF-16LE code units, low byte first (an odd last byte
 //    becomes a code unit of its own). A Byte array is never a number or a Boolean, and only
 //    text and Byte arrays have a Byte-array form (Empty and numbers: 13).
-String ToString(const Variant& v);
-int32_t ToLong(const Variant& v);
-int16_t ToInteger(const Variant& v);
-uint8_t ToByte(const Variant& v);
-bool ToBoolean(const Variant& v);
-double ToDouble(const Variant& v);
-ByteArray ToByteArray(const Variant& v);
+USBORVA_EXPORT String ToString(const Variant& v);
+USBORVA_EXPORT int32_t ToLong(const Variant& v);
+USBORVA_EXPORT int16_t ToInteger(const Variant& v);
+USBORVA_EXPORT uint8_t ToByte(const Variant& v);
+USBORVA_EXPORT bool ToBoolean(const Variant& v);
+USBORVA_EXPORT double ToDouble(const Variant& v);
+USBORVA_EXPORT ByteArray ToByteArray(const Variant& v);
 
 // Equality of value, as the property bag decides omit-when-default: the numeric subtypes
 // (Integer, Long, Byte, Double, Boolean as -1 / 0) compare by value; text compares with text
 // exactly, Byte arrays element by element; Empty equals Empty, 0 and "". Text never equals
 // a number, and Null equals nothing (not even Null); Missing equals only Missing.
-bool ValueEquals(const Variant& a, const Variant& b);
+USBORVA_EXPORT bool ValueEquals(const Variant& a, const Variant& b);
 
 // Helpers at the edges (CLI, files): UTF-8 <-> UTF-16, invalid input replaced by U+FFFD.
-String Utf8ToString(std::string_view utf8);
-std::string StringToUtf8(const String& text);
+USBORVA_EXPORT String Utf8ToString(std::string_view utf8);
+USBORVA_EXPORT std::string StringToUtf8(const String& text);
 
 }  // namespace usborva
 
