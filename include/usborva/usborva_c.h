@@ -230,8 +230,7 @@ int32_t usborva_host_run_until(usborva_host* host, usborva_condition done, void*
                                int64_t timeout_ms, int* met);
 
 /* Ends the innermost run of the host's loop once the current callback returns. The one
- * call that may come from another thread (or a signal-free callback of a foreign loop);
- * without a run in progress it does nothing. */
+ * call that may come from another thread; without a run in progress it does nothing. */
 int32_t usborva_host_stop(usborva_host* host);
 
 /* For a program with a loop of its own (libuv, GLib, asyncio, a GUI toolkit): *ms
@@ -268,7 +267,7 @@ int32_t usborva_control_init_properties(usborva_control* control);
 /* Loads the saved properties from the property-bag file at path (the container's
  * ReadProperties; docs/property-bag-format.md): 53 when it does not exist, 75 when it
  * cannot be read, 380 for a value that cannot be read (the description names the line).
- * A saved open port opens the terminal, as on any load. */
+ * Loading restores the saved PortOpen flag as a value only: it opens no terminal. */
 int32_t usborva_control_load_bag(usborva_control* control, const char* path);
 
 /* Saves the properties to the property-bag file at path (the container's

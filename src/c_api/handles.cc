@@ -52,15 +52,13 @@ bool IsLive(const void* handle) noexcept {
 
 int32_t StatusOfCurrentException(usborva_host* host) noexcept {
   int32_t status = USBORVA_E_INTERNAL;
-  const char* description = nullptr;
+  const char* description = usborva_error_text(status);
   try {
     throw;
   } catch (const AutomationError& e) {
     status = e.number();
     description =
         e.description().empty() ? AutomationError::StandardText(status) : e.description().c_str();
-    if (host != nullptr) host->last_error = description;
-    return status;
   } catch (const InterfaceError& e) {
     status = e.code();
     description = e.what();
@@ -73,11 +71,10 @@ int32_t StatusOfCurrentException(usborva_host* host) noexcept {
   } catch (const std::exception& e) {
     description = e.what();
   } catch (...) {
-    description = usborva_error_text(status);
   }
   if (host != nullptr) {
     try {
-      host->last_error = description;
+      host->last_error = description;  // the exception, and so description, is still alive
     } catch (...) {
       host->last_error.clear();  // no memory for the text: the status still tells
     }
@@ -135,6 +132,8 @@ void Wipe(void* memory, size_t size) noexcept {
   volatile auto* bytes = static_cast<volatile unsigned char*>(memory);
   for (size_t i = 0; i < size; ++i) bytes[i] = 0;
 }
+
+WipedString::~WipedString() { Wipe(text); }
 
 void Wipe(std::string& text) noexcept { Wipe(text.data(), text.size()); }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,8 +86,8 @@ int32_t CallOnHost(usborva_host* host, Body&& body) noexcept {
       ~Depth() { --host->depth; }
     } depth{host};
     ++host->depth;
-    std::unique_ptr<ScopedHidSystem> terminal;
-    if (host->simulator) terminal = std::make_unique<ScopedHidSystem>(*host->simulator);
+    std::optional<ScopedHidSystem> terminal;
+    if (host->simulator) terminal.emplace(*host->simulator);
     body();
     return USBORVA_OK;
   } catch (...) {
@@ -139,6 +140,12 @@ char* TextOut(const String& text);
 char* TextOut(std::string_view utf8);
 // Writes a copy of text to *out when out is not null.
 void MaybeTextOut(const String& text, char** out);
+// Text that may be card data, overwritten when it goes out of scope.
+struct WipedString {
+  String text;
+  ~WipedString();
+};
+
 // Overwrites memory that held card data before it is let go.
 void Wipe(void* memory, size_t size) noexcept;
 void Wipe(std::string& text) noexcept;

@@ -46,18 +46,16 @@ int32_t usborva_get_string(usborva_control* control, const char* name, char** ou
   return CallControl(control, [&](usborva::USBORVA& c) {
     const auto& member = FindMember(name, USBORVA_TYPE_STRING);
     Require(out);
-    usborva::String value = (c.*member.get_string)();
-    *out = usborva::c_api::TextOut(value);
-    usborva::c_api::Wipe(value);
+    const usborva::c_api::WipedString value{(c.*member.get_string)()};
+    *out = usborva::c_api::TextOut(value.text);
   });
 }
 
 int32_t usborva_put_string(usborva_control* control, const char* name, const char* value) {
   return CallControl(control, [&](usborva::USBORVA& c) {
     const auto& member = FindMember(name, USBORVA_TYPE_STRING);
-    usborva::String text = usborva::c_api::TextIn(value);
-    (c.*member.put_string)(text);
-    usborva::c_api::Wipe(text);
+    const usborva::c_api::WipedString text{usborva::c_api::TextIn(value)};
+    (c.*member.put_string)(text.text);
   });
 }
 
