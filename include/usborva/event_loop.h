@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "usborva/container.h"
 #include "usborva/export.h"
@@ -57,6 +58,14 @@ class USBORVA_EXPORT EventLoop {
   // Delivers ticks until done() holds (checked at the start and after every tick and
   // wake-up), timeout passes, or Stop. Returns whether done() held.
   bool RunUntil(const std::function<bool()>& done, Duration timeout);
+
+  // For a program that keeps its own loop (libuv, GLib, a GUI toolkit) and drives this one
+  // from it: how long until the next tick is due (zero when one is due already), or
+  // nullopt when no timer is enabled. Ask again after every RunDue and after every call
+  // into the control, since either may enable, disable or re-arm timers.
+  std::optional<Duration> TimeUntilNextTick();
+  // Delivers every tick due now, then returns without waiting: RunFor with no time.
+  void RunDue() { RunFor(Duration::zero()); }
 
   // Ends the innermost run in progress once the current tick handler returns. May be called
   // from a tick handler, from done(), or from another thread; a Stop while no run is in

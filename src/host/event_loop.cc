@@ -120,6 +120,13 @@ bool EventLoop::RunUntil(const std::function<bool()>& done, Duration timeout) {
   return host::RunLoop(*core_, &done, host::SaturatingAdd(core_->clock.Now(), timeout));
 }
 
+std::optional<EventLoop::Duration> EventLoop::TimeUntilNextTick() {
+  const std::shared_ptr<host::TimerState> timer = host::NextDue(*core_);
+  if (!timer) return std::nullopt;
+  const LoopClock::TimePoint now = core_->clock.Now();
+  return timer->due > now ? timer->due - now : Duration::zero();
+}
+
 void EventLoop::Stop() {
   if (core_->run_depth.load() == 0) return;
   core_->stop_requested = true;

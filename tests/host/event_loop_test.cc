@@ -239,5 +239,31 @@ TEST(EventLoopRealTimeTest, SleepsBetweenTicksAndStopsFromAnotherThread) {
   EXPECT_LT(std::chrono::steady_clock::now() - run_began, std::chrono::seconds(10));
 }
 
+// A foreign loop asks how long it may sleep and runs what is due, never waiting inside.
+TEST_F(EventLoopTest, ForeignLoopSeesNextDueTimeAndRunsOnlyWhatIsDue) {
+  EXPECT_EQ(loop_.TimeUntilNextTick(), std::nullopt);
+  std::vector<int64_t> ticks;
+  auto slow = Recording(ticks, 40);
+  auto fast = Recording(ticks, 15);
+  auto off = Recording(ticks, 5);
+  slow->SetEnabled(true);
+  fast->SetEnabled(true);
+  EXPECT_EQ(loop_.TimeUntilNextTick(), milliseconds(15));
+  loop_.RunDue();
+  EXPECT_TRUE(ticks.empty());
+  EXPECT_EQ(Elapsed(), 0);  // nothing due: no sleep
+  clock_.Advance(milliseconds(20));
+  EXPECT_EQ(loop_.TimeUntilNextTick(), milliseconds(0));  // overdue reads as now
+  loop_.RunDue();
+  EXPECT_EQ(ticks, (std::vector<int64_t>{20}));
+  EXPECT_EQ(loop_.TimeUntilNextTick(), milliseconds(10));  // fast again at 30
+  clock_.Advance(milliseconds(25));
+  loop_.RunDue();  // both due at 45: one tick each, in creation order
+  EXPECT_EQ(ticks, (std::vector<int64_t>{20, 45, 45}));
+  slow->SetEnabled(false);
+  fast->SetEnabled(false);
+  EXPECT_EQ(loop_.TimeUntilNextTick(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace usborva

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "c_api/control_site.h"
+
+#include <string>
+#include <utility>
+
+#include "c_api/handles.h"
+
+namespace usborva::c_api {
+namespace {
+
+HostOptions MakeHostOptions(EventSink& events, const SiteOptions& options) {
+  HostOptions host_options;
+  host_options.user_mode = options.user_mode;
+  host_options.events = &events;
+  host_options.settings_root = options.settings_root;
+  return host_options;
+}
+
+}  // namespace
+
+void EventRelay::Raise(int32_t id, const uint8_t* args, size_t count, const char* ksn,
+                       const char* epb) {
+  if (handler_ != nullptr) handler_(user_, control_, id, args, count, ksn, epb);
+}
+
+void EventRelay::CardDataChanged() { Raise(USBORVA_EVENT_CARD_DATA_CHANGED, nullptr, 0); }
+
+void EventRelay::CardDataError() { Raise(USBORVA_EVENT_CARD_DATA_ERROR, nullptr, 0); }
+
+void EventRelay::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
+                                     uint8_t& DeviceStatus) {
+  const uint8_t args[] = {DeviceState, SessionStatus, DeviceStatus};
+  Raise(USBORVA_EVENT_DEVICE_STATUS_CHANGED, args, 3);
+}
+
+void EventRelay::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) {
+  const uint8_t args[] = {OpStatus, CardStatus, CardType};
+  Raise(USBORVA_EVENT_CARD_STATUS_CHANGED, args, 3);
+}
+
+// The PIN block is sensitive: its UTF-8 copy lives only for the handler's call.
+void EventRelay::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
+  const uint8_t args[] = {OpStatus};
+  std::string ksn = StringToUtf8(KSN);
+  std::string epb = StringToUtf8(EPB);
+  struct WipeOnExit {
+    std::string& a;
+    std::string& b;
+    ~WipeOnExit() {
+      Wipe(a);
+      Wipe(b);
+    }
+  } wipe{ksn, epb};
+  Raise(USBORVA_EVENT_PIN_RESPONSE, args, 1, ksn.c_str(), epb.c_str());
+}
+
+void EventRelay::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
+  const uint8_t args[] = {OpStatus, KeyPressed};
+  Raise(USBORVA_EVENT_SELECT_RESPONSE, args, 2);
+}
+
+void EventRelay::DisplayDone(uint8_t& DisplayStatus) {
+  const uint8_t args[] = {DisplayStatus};
+  Raise(USBORVA_EVENT_DISPLAY_DONE, args, 1);
+}
+
+ControlSite::ControlSite(EventLoop& loop, usborva_control* control, const SiteOptions& options)
+    : control_(control),
+      relay_(control),
+      host_(loop, MakeHostOptions(relay_, options)),
+      on_message_(options.on_message),
+      message_user_(options.message_user) {}
+
+void ControlSite::PropertyChanged(std::u16string_view name) {
+  host_.PropertyChanged(name);
+  if (on_change_ == nullptr) return;
+  const std::string utf8 = StringToUtf8(String(name));
+  on_change_(change_user_, control_, utf8.c_str());
+}
+
+void ControlSite::MessageBox(const String& text) {
+  if (on_message_ == nullptr) {
+    host_.MessageBox(text);
+    return;
+  }
+  const std::string utf8 = StringToUtf8(text);
+  on_message_(message_user_, utf8.c_str());
+}
+
+}  // namespace usborva::c_api
