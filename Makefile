@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # USBORVA — the front door. `make demo` and `make test` do everything on a fresh machine.
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD     ?= build

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cost of the card-data work a host does after each swipe, on a typical two-track text.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hex encoding runs for every encrypted track, key serial number and feature-report answer;
 // the table-driven encoders are measured beside the obvious snprintf loop they replace.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The performance report: one table of what the control costs its host, measured in one
 // run so that the ratios hold on a noisy machine. Dispatch per report kind, poll ticks on
 // the simulated terminal and on an emulated hidraw node (beside a bare read() on that

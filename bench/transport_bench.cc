@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The idle poll tick's transport step: collecting a read that is still outstanding. It runs
 // 40 times a second for as long as a port is open, so it must stay well under a
 // microsecond and never touch the heap.

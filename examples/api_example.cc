@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host application in a few lines: open the terminal, print each card read, close.
 //
 //   api_example              watches the first supported terminal for 30 seconds

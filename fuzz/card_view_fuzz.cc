@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any text as card data: the structured view never faults, MaskedPan never shows more
 // than ten characters of the account number, and no name field holds a digit.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Card-data text straight from the host: the track, name and element routines must return
 // a piece of the text (or nothing) for any text and any arguments, and never fault.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hex conversions on arbitrary bytes and text: nothing crashes, every failure is an
 // AutomationError, and bytes -> hex -> bytes gives back the bytes.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Input reports straight from a hostile terminal: the dispatch must neither crash nor read
 // outside the report, whatever its ID, item type, length byte or size, and the events it
 // raises must carry what the report says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device strings and records the hidraw backend reads from outside: sysfs uevent text,
 // UTF-8 attributes, USB string descriptors.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The configuration-file reader over arbitrary text and arbitrary section and key names.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads arbitrary bytes as a property-bag file, reads the control's keys from it, and
 // checks that saving is stable: the saved text loads back to the same saved text.
 #include <cstddef>

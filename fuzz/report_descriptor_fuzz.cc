@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HID report descriptors come from the device: the parser must take any bytes.
 #include <cstddef>
 #include <cstdint>

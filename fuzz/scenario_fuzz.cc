@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scenario text from a host developer's file: the parser must either accept it or refuse
 // it with a ScenarioError that has a place, never fault, and never build a report of a
 // length other than the terminal's. Inputs go up to 1 MB with a per-input timeout

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads arbitrary bytes as an application's settings file, looks a key up, sets it, and
 // checks that the edited text reads back the new value and leaves another key alone.
 #include <cstddef>

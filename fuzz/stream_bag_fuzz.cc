@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saved control state read back from a container's stream: a damaged or hostile stream
 // must be refused or read whole, never crash, and what reads back must save back the same.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text -> number and Boolean conversions on arbitrary text: nothing crashes, failures are
 // only type mismatch or overflow, and a number read back from its own text is the same.
 #include <cmath>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # CI fuzz smoke: builds every libFuzzer target with clang (in build/fuzz, shared with
 # `make fuzz`) and runs each for a few seconds, starting from its checked-in corpus under
 # fuzz/corpus/<name>/. Every input in that corpus (crash reproducers included) runs first,

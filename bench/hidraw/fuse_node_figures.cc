@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The poll loop on the Linux backend over an emulated hidraw node (served in-process by
 // libfuse3, so every call is a real trip through the kernel), beside the bare non-blocking
 // read() on the same node: the floor no backend can go below on that node.

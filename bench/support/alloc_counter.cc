@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replaces the global allocation functions with counting ones, so benchmarks can report
 // heap allocations per operation beside its time.
 #include "support/alloc_counter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_BENCH_ALLOC_COUNTER_H_
 #define USBORVA_BENCH_ALLOC_COUNTER_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_BENCH_NULL_CONTAINER_H_
 #define USBORVA_BENCH_NULL_CONTAINER_H_
 

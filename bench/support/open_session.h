@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_BENCH_OPEN_SESSION_H_
 #define USBORVA_BENCH_OPEN_SESSION_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_AUTOMATION_ERROR_H_
 #define USBORVA_AUTOMATION_ERROR_H_
 

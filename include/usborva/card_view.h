@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CARD_VIEW_H_
 #define USBORVA_CARD_VIEW_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CONSOLE_MESSAGE_BOX_H_
 #define USBORVA_CONSOLE_MESSAGE_BOX_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CONTROL_STATE_H_
 #define USBORVA_CONTROL_STATE_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CONVERT_H_
 #define USBORVA_CONVERT_H_
 

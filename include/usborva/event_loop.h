@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_EVENT_LOOP_H_
 #define USBORVA_EVENT_LOOP_H_
 

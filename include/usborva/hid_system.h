@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_HID_SYSTEM_H_
 #define USBORVA_HID_SYSTEM_H_
 

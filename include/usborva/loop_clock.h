@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_LOOP_CLOCK_H_
 #define USBORVA_LOOP_CLOCK_H_
 

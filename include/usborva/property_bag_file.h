@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_PROPERTY_BAG_FILE_H_
 #define USBORVA_PROPERTY_BAG_FILE_H_
 

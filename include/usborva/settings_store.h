@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_SETTINGS_STORE_H_
 #define USBORVA_SETTINGS_STORE_H_
 

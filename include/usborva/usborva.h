@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_USBORVA_H_
 #define USBORVA_USBORVA_H_
 

@@ -60,6 +60,14 @@
 extern "C" {
 #endif
 
+/* Marks what the shared library exports: this interface, built with hidden visibility
+ * otherwise. */
+#if defined(__GNUC__) && !defined(_WIN32)
+#define USBORVA_C_EXPORT __attribute__((visibility("default")))
+#else
+#define USBORVA_C_EXPORT
+#endif
+
 /* The version of this interface; usborva_api_version() returns the library's. */
 #define USBORVA_C_API_VERSION 1
 
@@ -148,16 +156,16 @@ typedef int (*usborva_condition)(void* user);
 
 /* The interface version the library implements (USBORVA_C_API_VERSION of its build).
  * Needs no handle and never fails. */
-int32_t usborva_api_version(void);
+USBORVA_C_EXPORT int32_t usborva_api_version(void);
 
 /* The standard text for a status: the automation runtime's text for a positive error
  * number ("Set not permitted" for 387), this interface's own for the negative codes,
  * "No error" for 0. Static storage: never NULL, never freed. Any thread. */
-const char* usborva_error_text(int32_t status);
+USBORVA_C_EXPORT const char* usborva_error_text(int32_t status);
 
 /* Overwrites and releases a text or byte array this library returned. NULL is ignored.
  * Any thread. Passing anything else is undefined, as with free(). */
-void usborva_free(void* memory);
+USBORVA_C_EXPORT void usborva_free(void* memory);
 
 /* ------------------------------------------------------------------ hosts */
 
@@ -168,152 +176,161 @@ void usborva_free(void* memory);
  * scenario of minutes plays in no real time (rehearsals and tests). Leave it off with a
  * real terminal. */
 #define USBORVA_HOST_VIRTUAL_TIME 0x2u
+/* Saved property bags keep the clear card data (CardData, Track1Data to Track3Data). Off by
+ * default: full track data must not be kept after a card is authorised. */
+#define USBORVA_HOST_PERSIST_CARD_DATA 0x4u
 
 /* Creates a host on the calling thread: the container of controls, with its own loop.
  * flags: USBORVA_HOST_* bits or 0 (a run-time host on the real clock); unknown bits give
  * USBORVA_E_INVALID_ARGUMENT. *out receives the host. On Linux the control reaches real
  * terminals through hidraw unless a scenario is chosen. */
-int32_t usborva_host_create(uint32_t flags, usborva_host** out);
+USBORVA_C_EXPORT int32_t usborva_host_create(uint32_t flags, usborva_host** out);
 
 /* Destroys the host, first terminating and destroying any control still on it (as
  * usborva_control_destroy). USBORVA_E_BUSY from inside a callback of this host. */
-int32_t usborva_host_destroy(usborva_host* host);
+USBORVA_C_EXPORT int32_t usborva_host_destroy(usborva_host* host);
 
 /* Changes the ambient UserMode of the host and its controls: non-zero for a running
  * application (puts of read-only properties fail with 382), zero for a form designer
  * (387). */
-int32_t usborva_host_set_user_mode(usborva_host* host, int user_mode);
+USBORVA_C_EXPORT int32_t usborva_host_set_user_mode(usborva_host* host, int user_mode);
 
 /* Where the control's per-user settings (GetDefSetting, SaveDefSetting) are kept: root is
  * a folder; NULL or "" restores the default ${XDG_CONFIG_HOME:-$HOME/.config}. Applies to
  * controls created after the call. */
-int32_t usborva_host_set_settings_root(usborva_host* host, const char* root);
+USBORVA_C_EXPORT int32_t usborva_host_set_settings_root(usborva_host* host, const char* root);
 
 /* Where the control's message boxes go. NULL (the default) prints them on standard
  * output and returns at once. */
-int32_t usborva_host_set_message_handler(usborva_host* host, usborva_message_handler handler,
-                                         void* user);
+USBORVA_C_EXPORT int32_t usborva_host_set_message_handler(usborva_host* host,
+                                                          usborva_message_handler handler,
+                                                          void* user);
 
 /* Rehearsal without hardware: the host's controls meet a simulated terminal that plays
  * the scenario file at path (docs/scenarios.md), instead of the machine's terminals. The
  * scenario's timeline starts now and advances as the host's loop runs. Once per host,
  * before any control of the host opens its port (else USBORVA_E_INVALID_STATE).
  * USBORVA_E_SCENARIO when the file cannot be read or parsed. */
-int32_t usborva_host_use_scenario_file(usborva_host* host, const char* path);
+USBORVA_C_EXPORT int32_t usborva_host_use_scenario_file(usborva_host* host, const char* path);
 
 /* As usborva_host_use_scenario_file, with the scenario's text; source_name names it in
  * error descriptions (NULL: "<scenario>"). */
-int32_t usborva_host_use_scenario_text(usborva_host* host, const char* text,
-                                       const char* source_name);
+USBORVA_C_EXPORT int32_t usborva_host_use_scenario_text(usborva_host* host, const char* text,
+                                                        const char* source_name);
 
 /* *finished receives 1 when the host's scenario has played its last step, 0 while it
  * plays, and 1 when the host has no scenario. */
-int32_t usborva_host_scenario_finished(usborva_host* host, int* finished);
+USBORVA_C_EXPORT int32_t usborva_host_scenario_finished(usborva_host* host, int* finished);
 
 /* *out receives the description of the last failed call on the host or on one of its
  * controls (the control's own description where it gives one, else the standard text;
  * "" when nothing failed yet). Free it with usborva_free. A successful call leaves it as
  * it was. */
-int32_t usborva_last_error_description(usborva_host* host, char** out);
+USBORVA_C_EXPORT int32_t usborva_last_error_description(usborva_host* host, char** out);
 
 /* ------------------------------------------------------------------ the loop */
 
 /* Runs the host's loop for ms milliseconds: timer ticks, the control's polling and its
  * events, the scenario's steps. Returns early after usborva_host_stop. A tick that fails
  * ends the run with the failure's status. */
-int32_t usborva_host_run_for(usborva_host* host, int64_t ms);
+USBORVA_C_EXPORT int32_t usborva_host_run_for(usborva_host* host, int64_t ms);
 
 /* Runs the loop until done(user) returns non-zero (checked at once and after every tick),
  * timeout_ms passes, or usborva_host_stop. *met (may be NULL) receives 1 when the
  * condition held, else 0. */
-int32_t usborva_host_run_until(usborva_host* host, usborva_condition done, void* user,
-                               int64_t timeout_ms, int* met);
+USBORVA_C_EXPORT int32_t usborva_host_run_until(usborva_host* host, usborva_condition done,
+                                                void* user, int64_t timeout_ms, int* met);
 
 /* Ends the innermost run of the host's loop once the current callback returns. The one
  * call that may come from another thread; without a run in progress it does nothing. */
-int32_t usborva_host_stop(usborva_host* host);
+USBORVA_C_EXPORT int32_t usborva_host_stop(usborva_host* host);
 
 /* For a program with a loop of its own (libuv, GLib, asyncio, a GUI toolkit): *ms
  * receives how many milliseconds may pass before usborva_host_dispatch must be called
  * (rounded up; 0 when something is due now), or -1 when nothing is scheduled. Ask again
  * after every dispatch and every call into a control: both may change it. */
-int32_t usborva_host_next_timeout_ms(usborva_host* host, int64_t* ms);
+USBORVA_C_EXPORT int32_t usborva_host_next_timeout_ms(usborva_host* host, int64_t* ms);
 
 /* Runs every tick due now and returns without waiting. */
-int32_t usborva_host_dispatch(usborva_host* host);
+USBORVA_C_EXPORT int32_t usborva_host_dispatch(usborva_host* host);
 
 /* ------------------------------------------------------------------ controls */
 
 /* Creates a control on the host: no properties yet; call usborva_control_init_properties
  * or usborva_control_load_bag next, once (as a container does). */
-int32_t usborva_control_create(usborva_host* host, usborva_control** out);
+USBORVA_C_EXPORT int32_t usborva_control_create(usborva_host* host, usborva_control** out);
 
 /* Terminates the control (its timer stops and its terminal closes) and destroys it.
  * USBORVA_E_BUSY from inside a callback of its host. */
-int32_t usborva_control_destroy(usborva_control* control);
+USBORVA_C_EXPORT int32_t usborva_control_destroy(usborva_control* control);
 
 /* The control's events go to handler (NULL: dropped). */
-int32_t usborva_control_set_event_handler(usborva_control* control, usborva_event_handler handler,
-                                          void* user);
+USBORVA_C_EXPORT int32_t usborva_control_set_event_handler(usborva_control* control,
+                                                           usborva_event_handler handler,
+                                                           void* user);
 
 /* Each property-change notice of the control goes to handler (NULL: none). */
-int32_t usborva_control_set_property_changed_handler(usborva_control* control,
-                                                     usborva_property_changed_handler handler,
-                                                     void* user);
+USBORVA_C_EXPORT int32_t usborva_control_set_property_changed_handler(
+    usborva_control* control, usborva_property_changed_handler handler, void* user);
 
 /* A new instance's values (the container's InitProperties). */
-int32_t usborva_control_init_properties(usborva_control* control);
+USBORVA_C_EXPORT int32_t usborva_control_init_properties(usborva_control* control);
 
 /* Loads the saved properties from the property-bag file at path (the container's
  * ReadProperties; docs/property-bag-format.md): 53 when it does not exist, 75 when it
  * cannot be read, 380 for a value that cannot be read (the description names the line).
  * Loading restores the saved PortOpen flag as a value only: it opens no terminal. */
-int32_t usborva_control_load_bag(usborva_control* control, const char* path);
+USBORVA_C_EXPORT int32_t usborva_control_load_bag(usborva_control* control, const char* path);
 
 /* Saves the properties to the property-bag file at path (the container's
  * WriteProperties), written atomically with mode 0600. An existing bag keeps its order
  * and the lines it cannot read; 75 when the file cannot be written. */
-int32_t usborva_control_save_bag(usborva_control* control, const char* path);
+USBORVA_C_EXPORT int32_t usborva_control_save_bag(usborva_control* control, const char* path);
 
 /* *dirty receives 1 when a property changed since creation or the last
  * usborva_control_mark_clean, else 0. */
-int32_t usborva_control_dirty(usborva_control* control, int* dirty);
+USBORVA_C_EXPORT int32_t usborva_control_dirty(usborva_control* control, int* dirty);
 
 /* The program has saved the control's state. */
-int32_t usborva_control_mark_clean(usborva_control* control);
+USBORVA_C_EXPORT int32_t usborva_control_mark_clean(usborva_control* control);
 
 /* ------------------------------------------------------------------ properties */
 
 /* How many properties the control has (37); never fails. */
-int32_t usborva_property_count(void);
+USBORVA_C_EXPORT int32_t usborva_property_count(void);
 
 /* *name receives the name of property index (0 .. count - 1, in the control's member
  * order), static storage, never freed. USBORVA_E_INVALID_ARGUMENT out of range. */
-int32_t usborva_property_name(int32_t index, const char** name);
+USBORVA_C_EXPORT int32_t usborva_property_name(int32_t index, const char** name);
 
 /* *type receives the type of the named property: USBORVA_TYPE_STRING, _LONG, _BYTE,
  * _BOOLEAN or _VARIANT (SigilData, SessionID). USBORVA_E_BAD_NAME for no such property. */
-int32_t usborva_property_type(const char* name, int32_t* type);
+USBORVA_C_EXPORT int32_t usborva_property_type(const char* name, int32_t* type);
 
 /* Gets and puts by member name ("CardData", "Track1Length", ...). A property of another
  * type gives USBORVA_E_WRONG_TYPE, an unknown name USBORVA_E_BAD_NAME. A put the control
  * refuses fails with its number (382 at run time, 387 at design time; PortOpen at design
  * time 387) and changes nothing. */
-int32_t usborva_get_string(usborva_control* control, const char* name, char** out);
-int32_t usborva_put_string(usborva_control* control, const char* name, const char* value);
-int32_t usborva_get_long(usborva_control* control, const char* name, int32_t* out);
-int32_t usborva_put_long(usborva_control* control, const char* name, int32_t value);
-int32_t usborva_get_byte(usborva_control* control, const char* name, uint8_t* out);
-int32_t usborva_put_byte(usborva_control* control, const char* name, uint8_t value);
+USBORVA_C_EXPORT int32_t usborva_get_string(usborva_control* control, const char* name, char** out);
+USBORVA_C_EXPORT int32_t usborva_put_string(usborva_control* control, const char* name,
+                                            const char* value);
+USBORVA_C_EXPORT int32_t usborva_get_long(usborva_control* control, const char* name, int32_t* out);
+USBORVA_C_EXPORT int32_t usborva_put_long(usborva_control* control, const char* name,
+                                          int32_t value);
+USBORVA_C_EXPORT int32_t usborva_get_byte(usborva_control* control, const char* name, uint8_t* out);
+USBORVA_C_EXPORT int32_t usborva_put_byte(usborva_control* control, const char* name,
+                                          uint8_t value);
 /* Booleans: *out receives 1 (True) or 0 (False); any non-zero value puts True. */
-int32_t usborva_get_bool(usborva_control* control, const char* name, int* out);
-int32_t usborva_put_bool(usborva_control* control, const char* name, int value);
+USBORVA_C_EXPORT int32_t usborva_get_bool(usborva_control* control, const char* name, int* out);
+USBORVA_C_EXPORT int32_t usborva_put_bool(usborva_control* control, const char* name, int value);
 /* The Variant properties: the get replaces out's contents (SigilData gives a string,
  * SessionID a byte array); the put converts value as the control does (SigilData to text,
  * SessionID to a byte array: a text gives its UTF-16LE code units, low byte first), or
  * fails with the conversion's number (13 type mismatch, 94 invalid use of Null). */
-int32_t usborva_get_value(usborva_control* control, const char* name, usborva_value* out);
-int32_t usborva_put_value(usborva_control* control, const char* name, const usborva_value* value);
+USBORVA_C_EXPORT int32_t usborva_get_value(usborva_control* control, const char* name,
+                                           usborva_value* out);
+USBORVA_C_EXPORT int32_t usborva_put_value(usborva_control* control, const char* name,
+                                           const usborva_value* value);
 
 /* ------------------------------------------------------------------ methods */
 /* Method results go to the last parameter, which may be NULL when the caller does not
@@ -322,93 +339,101 @@ int32_t usborva_put_value(usborva_control* control, const char* name, const usbo
 
 /* GetTrack, GetTrackMasked: *track_num in and out (the control's by-reference
  * TrackNum). */
-int32_t usborva_get_track(usborva_control* control, int16_t* track_num, char** out);
-int32_t usborva_get_track_masked(usborva_control* control, int16_t* track_num, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_track(usborva_control* control, int16_t* track_num,
+                                           char** out);
+USBORVA_C_EXPORT int32_t usborva_get_track_masked(usborva_control* control, int16_t* track_num,
+                                                  char** out);
 
 /* GetFName, GetLName, GetFNameMasked, GetLNameMasked. */
-int32_t usborva_get_fname(usborva_control* control, char** out);
-int32_t usborva_get_lname(usborva_control* control, char** out);
-int32_t usborva_get_fname_masked(usborva_control* control, char** out);
-int32_t usborva_get_lname_masked(usborva_control* control, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_fname(usborva_control* control, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_lname(usborva_control* control, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_fname_masked(usborva_control* control, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_lname_masked(usborva_control* control, char** out);
 
 /* FindElement, FindElementMasked. direction_back is the optional by-reference
  * DirectionBack: NULL leaves it out; a value is passed in and holds what the control
  * left in it afterwards. A value set with usborva_value_set_missing is left out too, and
  * receives the direction the control chose (a Boolean) when the search got that far. */
-int32_t usborva_find_element(usborva_control* control, int16_t track_num, const char* ref_char,
-                             int16_t displacement, const char* num_digits,
-                             usborva_value* direction_back, char** out);
-int32_t usborva_find_element_masked(usborva_control* control, int16_t track_num,
-                                    const char* ref_char, int16_t displacement,
-                                    const char* num_digits, usborva_value* direction_back,
-                                    char** out);
+USBORVA_C_EXPORT int32_t usborva_find_element(usborva_control* control, int16_t track_num,
+                                              const char* ref_char, int16_t displacement,
+                                              const char* num_digits, usborva_value* direction_back,
+                                              char** out);
+USBORVA_C_EXPORT int32_t usborva_find_element_masked(usborva_control* control, int16_t track_num,
+                                                     const char* ref_char, int16_t displacement,
+                                                     const char* num_digits,
+                                                     usborva_value* direction_back, char** out);
 
 /* GetDefSetting: str_default is the optional default (NULL leaves it out; a value is
  * converted to text, so a Null fails with 94). 75 when the settings cannot be read. */
-int32_t usborva_get_def_setting(usborva_control* control, const char* key,
-                                const usborva_value* str_default, char** out);
+USBORVA_C_EXPORT int32_t usborva_get_def_setting(usborva_control* control, const char* key,
+                                                 const usborva_value* str_default, char** out);
 
 /* SaveDefSetting: *out receives the method's result (always ""). 75 when the settings
  * cannot be written, 5 for a store that refuses the name. */
-int32_t usborva_save_def_setting(usborva_control* control, const char* key, const char* setting,
-                                 char** out);
+USBORVA_C_EXPORT int32_t usborva_save_def_setting(usborva_control* control, const char* key,
+                                                  const char* setting, char** out);
 
 /* ClearBuffer: *out receives its Integer result. */
-int32_t usborva_clear_buffer(usborva_control* control, int16_t* out);
+USBORVA_C_EXPORT int32_t usborva_clear_buffer(usborva_control* control, int16_t* out);
 
 /* About: shows the control's message box (usborva_host_set_message_handler); *out
  * receives the method's result (""). */
-int32_t usborva_about(usborva_control* control, char** out);
+USBORVA_C_EXPORT int32_t usborva_about(usborva_control* control, char** out);
 
 /* InterpretMsg: *out receives its Boolean result as 1 or 0. 13 for a pair of characters
  * that is not hexadecimal, 9 for more pairs than the terminal's feature report holds. */
-int32_t usborva_interpret_msg(usborva_control* control, const char* text, int* out);
+USBORVA_C_EXPORT int32_t usborva_interpret_msg(usborva_control* control, const char* text,
+                                               int* out);
 
 /* GetFeatureReport, SetFeatureReport: *result receives 1 when the report was exchanged,
  * else 0 (these methods raise no error of their own). output is the by-reference
  * OutPutData: on success it holds the output text; otherwise what it held. NULL stands
  * for an Empty value the caller does not read. */
-int32_t usborva_get_feature_report(usborva_control* control, const char* command,
-                                   usborva_value* output, int32_t* result);
-int32_t usborva_set_feature_report(usborva_control* control, const char* command,
-                                   usborva_value* output, int32_t* result);
+USBORVA_C_EXPORT int32_t usborva_get_feature_report(usborva_control* control, const char* command,
+                                                    usborva_value* output, int32_t* result);
+USBORVA_C_EXPORT int32_t usborva_set_feature_report(usborva_control* control, const char* command,
+                                                    usborva_value* output, int32_t* result);
 
 /* ------------------------------------------------------------------ values */
 /* A Variant: Empty, Null, a number, a Boolean, a text or a byte array. Values are
  * independent of hosts and not locked: use each from one thread at a time. */
 
 /* A new Empty value. */
-int32_t usborva_value_create(usborva_value** out);
+USBORVA_C_EXPORT int32_t usborva_value_create(usborva_value** out);
 /* Overwrites and releases the value. */
-int32_t usborva_value_destroy(usborva_value* value);
+USBORVA_C_EXPORT int32_t usborva_value_destroy(usborva_value* value);
 /* *type receives the value's USBORVA_TYPE_* tag. */
-int32_t usborva_value_type(const usborva_value* value, int32_t* type);
+USBORVA_C_EXPORT int32_t usborva_value_type(const usborva_value* value, int32_t* type);
 
 /* Setters replace the contents. set_string takes length bytes of UTF-8 (length may cover
  * NULs), or, when length is (size_t)-1, text up to its NUL. set_bytes copies length bytes
  * (bytes may be NULL when length is 0). */
-int32_t usborva_value_set_empty(usborva_value* value);
-int32_t usborva_value_set_null(usborva_value* value);
-int32_t usborva_value_set_missing(usborva_value* value);
-int32_t usborva_value_set_integer(usborva_value* value, int16_t v);
-int32_t usborva_value_set_long(usborva_value* value, int32_t v);
-int32_t usborva_value_set_byte(usborva_value* value, uint8_t v);
-int32_t usborva_value_set_bool(usborva_value* value, int v);
-int32_t usborva_value_set_double(usborva_value* value, double v);
-int32_t usborva_value_set_string(usborva_value* value, const char* text, size_t length);
-int32_t usborva_value_set_bytes(usborva_value* value, const uint8_t* bytes, size_t length);
+USBORVA_C_EXPORT int32_t usborva_value_set_empty(usborva_value* value);
+USBORVA_C_EXPORT int32_t usborva_value_set_null(usborva_value* value);
+USBORVA_C_EXPORT int32_t usborva_value_set_missing(usborva_value* value);
+USBORVA_C_EXPORT int32_t usborva_value_set_integer(usborva_value* value, int16_t v);
+USBORVA_C_EXPORT int32_t usborva_value_set_long(usborva_value* value, int32_t v);
+USBORVA_C_EXPORT int32_t usborva_value_set_byte(usborva_value* value, uint8_t v);
+USBORVA_C_EXPORT int32_t usborva_value_set_bool(usborva_value* value, int v);
+USBORVA_C_EXPORT int32_t usborva_value_set_double(usborva_value* value, double v);
+USBORVA_C_EXPORT int32_t usborva_value_set_string(usborva_value* value, const char* text,
+                                                  size_t length);
+USBORVA_C_EXPORT int32_t usborva_value_set_bytes(usborva_value* value, const uint8_t* bytes,
+                                                 size_t length);
 
 /* Getters of the stored subtype: any other subtype gives USBORVA_E_WRONG_TYPE (no
  * conversion). get_string's *out is NUL-terminated, *length (may be NULL) its byte count
  * without the NUL; get_bytes' *out holds *length bytes (never NULL, even when empty).
  * Free both with usborva_free. */
-int32_t usborva_value_get_integer(const usborva_value* value, int16_t* out);
-int32_t usborva_value_get_long(const usborva_value* value, int32_t* out);
-int32_t usborva_value_get_byte(const usborva_value* value, uint8_t* out);
-int32_t usborva_value_get_bool(const usborva_value* value, int* out);
-int32_t usborva_value_get_double(const usborva_value* value, double* out);
-int32_t usborva_value_get_string(const usborva_value* value, char** out, size_t* length);
-int32_t usborva_value_get_bytes(const usborva_value* value, uint8_t** out, size_t* length);
+USBORVA_C_EXPORT int32_t usborva_value_get_integer(const usborva_value* value, int16_t* out);
+USBORVA_C_EXPORT int32_t usborva_value_get_long(const usborva_value* value, int32_t* out);
+USBORVA_C_EXPORT int32_t usborva_value_get_byte(const usborva_value* value, uint8_t* out);
+USBORVA_C_EXPORT int32_t usborva_value_get_bool(const usborva_value* value, int* out);
+USBORVA_C_EXPORT int32_t usborva_value_get_double(const usborva_value* value, double* out);
+USBORVA_C_EXPORT int32_t usborva_value_get_string(const usborva_value* value, char** out,
+                                                  size_t* length);
+USBORVA_C_EXPORT int32_t usborva_value_get_bytes(const usborva_value* value, uint8_t** out,
+                                                 size_t* length);
 
 #ifdef __cplusplus
 } /* extern "C" */

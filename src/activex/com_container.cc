@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <windows.h>
 #undef MessageBox  // the container service keeps its own name
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The default interface _USBORVA: each member hands its arguments to the portable control
 // and its result or error back to the caller.
 #include "activex/com_bridge.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The control object's identity and wiring: creation, QueryInterface, late binding through
 // the type library, events through the connection point and property notifications.
 #include "activex/control_object.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The OLE control interfaces a form needs to site the control, show its fixed picture and
 // take it out again. The control has no user interface of its own: at run time it is
 // invisible, in a designer it draws its picture.

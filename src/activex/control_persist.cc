@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saving and loading through the container: a property bag (text forms, designers) maps
 // straight onto the control's ReadProperties / WriteProperties; a stream carries the same
 // keys and values in the control's own binary layout.

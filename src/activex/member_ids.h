@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_ACTIVEX_MEMBER_IDS_H_
 #define USBORVA_ACTIVEX_MEMBER_IDS_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-process server: module bookkeeping, the class factory and the four exports.
 #include "activex/module.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "activex/stream_bag.h"
 
 #include <cstring>

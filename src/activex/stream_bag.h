@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_ACTIVEX_STREAM_BAG_H_
 #define USBORVA_ACTIVEX_STREAM_BAG_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/utf16_bytes.h"
 #include "usborva/automation_error.h"
 #include "usborva/variant.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/numeric_text.h"
 #include "usborva/automation_error.h"
 #include "usborva/variant.h"

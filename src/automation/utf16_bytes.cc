@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/utf16_bytes.h"
 
 namespace usborva::automation_internal {

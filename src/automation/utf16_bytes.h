@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_AUTOMATION_UTF16_BYTES_H_
 #define USBORVA_AUTOMATION_UTF16_BYTES_H_
 

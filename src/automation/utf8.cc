@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/utf8.h"
 
 #include <string_view>

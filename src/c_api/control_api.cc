@@ -55,6 +55,7 @@ int32_t usborva_control_create(usborva_host* host, usborva_control** out) {
     control->host = host;
     usborva::c_api::SiteOptions options;
     options.user_mode = host->user_mode;
+    options.persist_card_data = host->persist_card_data;
     options.settings_root = host->settings_root;
     options.on_message = host->on_message;
     options.message_user = host->message_user;

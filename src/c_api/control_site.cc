@@ -12,6 +12,7 @@ namespace {
 HostOptions MakeHostOptions(EventSink& events, const SiteOptions& options) {
   HostOptions host_options;
   host_options.user_mode = options.user_mode;
+  host_options.persist_card_data = options.persist_card_data;
   host_options.events = &events;
   host_options.settings_root = options.settings_root;
   return host_options;

@@ -47,6 +47,7 @@ class EventRelay final : public EventSink {
 // What the host supplies to every site it makes.
 struct SiteOptions {
   bool user_mode = true;
+  bool persist_card_data = false;
   std::string settings_root;
   usborva_message_handler on_message = nullptr;
   void* message_user = nullptr;
@@ -57,6 +58,7 @@ class ControlSite final : public Container {
   ControlSite(EventLoop& loop, usborva_control* control, const SiteOptions& options);
 
   bool UserMode() override { return host_.UserMode(); }
+  bool PersistCardData() override { return host_.PersistCardData(); }
   void PropertyChanged(std::u16string_view name) override;
   EventSink& Events() override { return host_.Events(); }
   std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override {

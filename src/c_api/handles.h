@@ -26,6 +26,7 @@ struct usborva_host {
   std::unique_ptr<usborva::ManualLoopClock> virtual_clock;  // only with virtual time
   std::unique_ptr<usborva::EventLoop> loop;
   bool user_mode = true;
+  bool persist_card_data = false;
   std::string settings_root;
   usborva_message_handler on_message = nullptr;
   void* message_user = nullptr;

@@ -17,11 +17,13 @@ void DestroyControl(usborva_control* control) noexcept;
 
 namespace {
 
-constexpr uint32_t kKnownFlags = USBORVA_HOST_DESIGN_MODE | USBORVA_HOST_VIRTUAL_TIME;
+constexpr uint32_t kKnownFlags =
+    USBORVA_HOST_DESIGN_MODE | USBORVA_HOST_VIRTUAL_TIME | USBORVA_HOST_PERSIST_CARD_DATA;
 
 std::unique_ptr<usborva_host> MakeHost(uint32_t flags) {
   auto host = std::make_unique<usborva_host>();
   host->user_mode = (flags & USBORVA_HOST_DESIGN_MODE) == 0;
+  host->persist_card_data = (flags & USBORVA_HOST_PERSIST_CARD_DATA) != 0;
   if ((flags & USBORVA_HOST_VIRTUAL_TIME) != 0) {
     host->virtual_clock = std::make_unique<ManualLoopClock>();
     host->loop = std::make_unique<EventLoop>(*host->virtual_clock);

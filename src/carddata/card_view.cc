@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/card_view.h"
 
 #include <algorithm>

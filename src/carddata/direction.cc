@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "carddata/direction.h"
 
 #include "usborva/automation_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "carddata/extract_track.h"
 
 #include "carddata/text_primitives.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CARDDATA_OCCURRENCES_H_
 #define USBORVA_CARDDATA_OCCURRENCES_H_
 

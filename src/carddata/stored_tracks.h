@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_CARDDATA_STORED_TRACKS_H_
 #define USBORVA_CARDDATA_STORED_TRACKS_H_
 

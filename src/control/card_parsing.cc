@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The card-parsing methods: tracks, names and elements of CardData and CardDataMasked. Each
 // reads the property's current value and never touches the other one; none raises to the
 // host, a failure is the empty string.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The identity queries made when the port opens. Each asks the terminal through the
 // control's own feature-report methods and cuts its answer out of the spaced hex text:
 // byte k of a report stands at characters 3k+1 and 3k+2 (1-based).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Input report dispatch: one complete report from the terminal becomes property values and
 // at most one event. Every offset is checked before it is read; a report too short for
 // its layout is ignored as a whole. Everything a report carries is read before its event

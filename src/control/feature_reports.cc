@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Commands to the terminal as feature reports written in hexadecimal text, and the
 // parsing of such text into the message buffer.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The four methods that serve the host apart from the terminal: default settings,
 // ClearBuffer and About.
 #include "usborva/usborva.h"

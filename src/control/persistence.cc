@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saving and restoring the control's properties in the container's property bag, and
 // the end of an instance. 35 values travel under their own names; SigilData and
 // SessionID never do.

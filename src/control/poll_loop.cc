@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The poll loop: every tick of tmrMain takes one small step and never waits for the
 // terminal: reconnect when no device is held, or advance the overlapped read and dispatch
 // a report that has arrived.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PortOpen: the one switch through which the host starts and stops all work with the
 // terminal. Opening reads the terminal's identity; closing keeps it.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Property procedures: plain gets, stored puts, refused puts. The two Variant properties
 // and PortOpen have procedures of their own (variant_properties.cc, port_lifecycle.cc).
 #include "usborva/usborva.h"

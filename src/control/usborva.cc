@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The control's life: creation with its poll timer, the values of a new instance, and the
 // two rules every put follows (store-then-notify, refuse by mode).
 #include "usborva/usborva.h"

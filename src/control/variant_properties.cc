@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SigilData and SessionID: the two properties of type Variant, whose puts convert.
 #include "usborva/usborva.h"
 

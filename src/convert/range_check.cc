@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "convert/range_check.h"
 
 #include "usborva/automation_error.h"

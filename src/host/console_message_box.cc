@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/console_message_box.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/loop_clock.h"
 
 #include "usborva/manual_loop_clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_HOST_QUOTED_TEXT_H_
 #define USBORVA_HOST_QUOTED_TEXT_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built-in demonstration, paced for a person to follow: about four seconds.
 #include "usborva/scenario.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The terminal description: the lines before the timed input say what the simulated
 // terminal is and how it answers the identity questions asked when the port opens.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_SCENARIO_PARSE_CONTEXT_H_
 #define USBORVA_SCENARIO_PARSE_CONTEXT_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads scenario text line by line: the terminal description first, then the timed input,
 // with repeat blocks expanded as they close. Each byte of the text is looked at a bounded
 // number of times, and what the repeats expand into is checked against the limits before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Plays a parsed scenario on the simulated machine, one due batch of steps at a time.
 #include "usborva/scenario.h"
 

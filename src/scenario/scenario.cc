@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/scenario.h"
 
 #include "scenario/scenario_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The timed input: what the terminal sends, and what happens to it, as time passes. Every
 // report is built here, at the terminal's input report length, so the player only queues.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "transport/null_hid_system.h"
 
 #include "transport/ini_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "carddata/names.h"
 
 #include <gtest/gtest.h>

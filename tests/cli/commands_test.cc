@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Usage errors and exit codes, the card, settings, list and send commands.
 #include <gtest/gtest.h>
 

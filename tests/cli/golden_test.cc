@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The example scenarios, played by `usborva monitor --simulate FILE --json --virtual-time`,
 // compared with checked-in output. USBORVA_UPDATE_GOLDEN=1 rewrites the expected files.
 #include <gtest/gtest.h>

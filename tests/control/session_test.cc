@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // End-to-end stories of a running host on the simulated terminal: opening, identity,
 // card swipes one report per tick, unplug and reconnection, handlers that change the
 // port, closing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host's two files, the per-user settings and the property bag, written where the file
 // system refuses: a folder on the path is a file, the folder is read-only, the disk is full,
 // the file-size limit cuts the write short, the rename is refused, the file's name is taken

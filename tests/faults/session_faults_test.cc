@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole session (open with the identity queries, a swipe, a feature exchange, unplug,
 // reconnection, close, termination) with the k-th call into the HID system failing, for
 // every k the session makes, and with bursts of consecutive failures. Whatever fails, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole control over an emulated terminal node: PortOpen, identity, a card swipe
 // through the poll loop, a host feature exchange, unplug and reconnection.
 #include <gtest/gtest.h>

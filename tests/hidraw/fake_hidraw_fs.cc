@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #define FUSE_USE_VERSION 35
 #include "fake_hidraw_fs.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The hidraw backend through the kernel: every call below is a real open, poll, read or
 // ioctl on a FUSE-emulated node, enumerated from a fake sysfs tree.
 #include <fcntl.h>

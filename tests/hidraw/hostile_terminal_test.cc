@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A broken or hostile terminal on the real backend: reports that do not fit the descriptor,
 // feature answers of the wrong length, descriptors of garbage, strings without a NUL and
 // counts that claim more than was copied. Whatever it sends, the backend stays inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TESTS_HIDRAW_KERNEL_RIG_H_
 #define USBORVA_TESTS_HIDRAW_KERNEL_RIG_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Discovery and matching of the transport over the hidraw backend: which emulated node
 // OpenDevice takes, with and without the configuration file.
 #include <gtest/gtest.h>

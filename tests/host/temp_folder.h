@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TESTS_HOST_TEMP_FOLDER_H_
 #define USBORVA_TESTS_HOST_TEMP_FOLDER_H_
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # run_install_test.sh BUILD_DIR CONSUMER_SRC WORK_DIR CXX EXTRA_FLAGS CMAKE EXPECT_TOOL
 # Installs BUILD_DIR into WORK_DIR/prefix, checks the installed layout, then builds and runs
 # the consumer through the CMake package and through pkg-config.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TESTS_SOAK_LEDGER_H_
 #define USBORVA_TESTS_SOAK_LEDGER_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replaces the global allocation functions of the soak program with counting ones, so a
 // long run can show that what it holds stays flat.
 #include "live_allocations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Long runs on the simulated terminal in virtual time: a million poll ticks of mixed
 // traffic, at the rate the poll loop takes reports and above it with the terminal unplugged
 // and replugged every few thousand ticks, with one control and with two on one thread.

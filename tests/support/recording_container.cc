@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva_test/recording_container.h"
 
 #include <algorithm>

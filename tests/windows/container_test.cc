@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sites the control as a form does: a client site with an ambient UserMode, an event sink
 // on __USBORVA, a property-notification sink, saving and loading through a property bag
 // and a stream. Runs a scenario (named by USBORVA_SCENARIO) while pumping its own loop.

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: Apache-2.0
 ' Drives the registered control late-bound, as a script host does. cscript's exit code
 ' does not tell a failed script from a passing one, so the last line says how many checks
 ' passed and failed, and the runner reads that line.

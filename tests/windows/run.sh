@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Proves the 64-bit QXUSBORVA.ocx under wine64 and checks the 32-bit one statically.
 #   tests/windows/run.sh BUILD_DIR_64 BUILD_DIR_32
 # Needs wine and wine64 (never wine32: no i386 program runs on this kind of machine).

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: Apache-2.0
 ' Run after the control was unregistered: creating it must fail with 429.
 Dim o, number
 On Error Resume Next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // card: the control's card-data parsing methods on text the user supplies.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // list: every HID interface the backend sees, and what the terminal's matching rules make
 // of it, so a person can tell why a terminal is not used.
 #include <array>

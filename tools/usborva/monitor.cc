@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // monitor and demo: a host application's view of a terminal session.
 #include "monitor.h"
 

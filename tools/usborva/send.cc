@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // send: feature-report exchanges through SetFeatureReport and GetFeatureReport.
 #include <algorithm>
 #include <ostream>

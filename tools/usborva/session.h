@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TOOLS_SESSION_H_
 #define USBORVA_TOOLS_SESSION_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // settings and about: the control's host utilities, in a host of their own.
 #include <ostream>
 

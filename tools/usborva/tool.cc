@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command dispatcher: picks the command, turns usage errors into exit status 2 with a
 // pointer to the command's help, and keeps every failure on stderr.
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "usborva/hidraw_hid_system.h"
 
 #include <algorithm>

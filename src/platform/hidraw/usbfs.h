@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_PLATFORM_HIDRAW_USBFS_H_
 #define USBORVA_PLATFORM_HIDRAW_USBFS_H_
 

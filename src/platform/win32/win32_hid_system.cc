@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows HID stack behind the transport. The transport speaks the 32-bit layouts of
 // the setup structures; this backend passes the sizes of the process it runs in, keeps the
 // real OVERLAPPED of each outstanding read, and waits for a cancelled read to finish so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A program built against the installed library: a host with a minimal container opens the
 // port on a machine without a terminal (an empty device tree) and closes it again.
 #include <cstdio>

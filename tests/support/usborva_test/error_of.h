@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TEST_ERROR_OF_H_
 #define USBORVA_TEST_ERROR_OF_H_
 

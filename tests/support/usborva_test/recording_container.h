@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef USBORVA_TEST_RECORDING_CONTAINER_H_
 #define USBORVA_TEST_RECORDING_CONTAINER_H_
 
