@@ -408,7 +408,7 @@ void Settings(_USBORVA* control) {
         GetSetting(control, L"Never", &value) == S_OK && value.empty());
 }
 
-// With the user's switch on, the clear card data goes into the bag.
+// With the user's switch on, the clear card data goes into the bag; without it, it does not.
 void PersistSwitch(Host& host, IUnknown* unknown) {
   HKEY key = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\USBORVA\\ctlUSBORVA", 0, nullptr, 0, KEY_SET_VALUE,
@@ -421,8 +421,13 @@ void PersistSwitch(Host& host, IUnknown* unknown) {
   auto* persist = Query<IPersistPropertyBag>(unknown, IID_IPersistPropertyBag);
   Check("switch on: saved", persist->Save(&host, TRUE, TRUE) == S_OK);
   Check("switch on: CardData in the bag", host.bag.count(L"CardData") == 1);
-  persist->Release();
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\USBORVA\\ctlUSBORVA");
+  // Without the switch the same control leaves the clear card data out of the bag.
+  for (auto& [name, value] : host.bag) VariantClear(&value);
+  host.bag.clear();
+  Check("switch off: saved", persist->Save(&host, TRUE, TRUE) == S_OK);
+  Check("switch off: no CardData in the bag", host.bag.count(L"CardData") == 0);
+  persist->Release();
 }
 
 void Pump(DWORD milliseconds) {
