@@ -7,6 +7,7 @@
 #include <iterator>
 #include <vector>
 
+#include "scenario/edit_distance.h"
 #include "scenario/lexer.h"
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
@@ -23,21 +24,6 @@ struct RepeatFrame {
   int line = 0;
   int column = 0;
 };
-
-size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 const DirectiveSpec* FindDirective(std::string_view keyword) {
   for (auto table : {DescriptionDirectives(), StepDirectives()}) {

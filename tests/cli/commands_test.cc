@@ -174,7 +174,8 @@ TEST_F(CardTest, InfoMasksUnlessRevealed) {
 
   const RunResult json = RunTool({"card", "info", "--json", "--data", kCard});
   EXPECT_EQ(json.out,
-            "{\"track1\":true,\"track2\":true,\"pan\":\"411111******1111\",\"pan_luhn_valid\":"
+            "{\"schema\":1,\"track1\":true,\"track2\":true,\"pan\":\"411111******1111\",\"pan_luhn_"
+            "valid\":"
             "true,\"surname\":\"PUBLIC\",\"first_name\":\"JOHN\",\"middle_initial\":\"Q\","
             "\"title\":\"MR\",\"expiry\":\"2812\",\"service_code\":\"101\"}\n");
 
@@ -189,7 +190,8 @@ TEST(SettingsTest, SaveAndReadBackInTheUsersConfigFolder) {
   TempDir config;
   RunOptions options;
   options.env = {{"XDG_CONFIG_HOME", config.path().string()}};
-  EXPECT_EQ(RunTool({"settings", "get", "Port"}, options).out, "\n");
+  // An absent key without a default: nothing printed, status 1.
+  EXPECT_EQ(RunTool({"settings", "get", "Port"}, options).out, "");
   EXPECT_EQ(RunTool({"settings", "get", "Port", "COM3"}, options).out, "COM3\n");
   const RunResult saved = RunTool({"settings", "set", "Port", " hid = 1; \"x\""}, options);
   EXPECT_EQ(saved.status, 0) << saved.err;
@@ -229,17 +231,21 @@ TEST(ListTest, SaysWhyATerminalIsNotUsed) {
     EXPECT_NE(result.out.find(c.status), std::string::npos) << c.scenario << "\n" << result.out;
   }
   const RunResult json = RunTool({"list", "--json", "--simulate", kData + "other_product.scn"});
-  EXPECT_EQ(json.out,
-            "{\"path\":\"\\\\\\\\?\\\\hid#vid_2a5c&pid_9999#sim0\",\"vendor_id\":\"2A5C\","
-            "\"product_id\":\"9999\",\"product\":\"USB Payment Terminal\",\"serial\":null,"
-            "\"supported\":false,\"openable\":false,\"reason\":\"product not in the list (a "
-            "configuration file can add it)\"}\n");
+  EXPECT_EQ(
+      json.out,
+      "{\"schema\":1,\"path\":\"\\\\\\\\?\\\\hid#vid_2a5c&pid_9999#sim0\",\"vendor_id\":\"2a5c\","
+      "\"product_id\":\"9999\",\"product\":\"USB Payment Terminal\",\"serial\":null,"
+      "\"supported\":false,\"openable\":false,\"reason\":\"product not in the list (a "
+      "configuration file can add it)\"}\n"
+      "{\"schema\":1,\"type\":\"error\",\"status\":3,\"message\":\"usborva: no supported "
+      "terminal among the HID interfaces.\"}\n");
 }
 
 TEST(SendTest, PrintsOutPutDataAndTheResult) {
   const RunResult set = RunTool({"send", "--set", "0e 10", "--simulate", "--json", "--reveal"});
   EXPECT_EQ(set.status, 0) << set.err;
-  EXPECT_EQ(set.out.rfind("{\"command\":\"0e 10\",\"method\":\"SetFeatureReport\",\"result\":1,"
+  EXPECT_EQ(set.out.rfind("{\"schema\":1,\"type\":\"exchange\",\"command\":\"0e "
+                          "10\",\"method\":\"SetFeatureReport\",\"result\":1,"
                           "\"OutPutData\":\"0E 10 00 00",
                           0),
             0u)
@@ -247,7 +253,8 @@ TEST(SendTest, PrintsOutPutDataAndTheResult) {
   const RunResult get = RunTool({"send", "--get", "09", "--simulate", "--reveal"});
   EXPECT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out.rfind("Get 09\nOutPutData  09 01 02 03 04 05 06 07 08 00", 0), 0u) << get.out;
-  EXPECT_NE(get.out.find("\nResult      1\n"), std::string::npos);
+  EXPECT_NE(get.out.find("\nResult      1 (the terminal accepted the report)\n"),
+            std::string::npos);
 }
 
 TEST(SendTest, SetThenGetReadsTheAnswerTheSetSelected) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "suggest.h"
 #include "usborva/text_guard.h"
 
 namespace usborva::cli {
@@ -28,6 +29,12 @@ const OptionSpec* Find(std::span<const OptionSpec> specs, std::string_view name)
     if (spec.name == name) return &spec;
   }
   return nullptr;
+}
+
+std::string SuggestOption(std::span<const OptionSpec> specs, std::string_view name) {
+  std::vector<std::string_view> names;
+  for (const OptionSpec& spec : specs) names.push_back(spec.name);
+  return DidYouMean(name, names, "--");
 }
 
 }  // namespace
@@ -58,7 +65,9 @@ Args ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       name.resize(eq);
     }
     const OptionSpec* spec = Find(specs, name);
-    if (spec == nullptr) throw UsageError("unknown option --" + Quoted(name));
+    if (spec == nullptr) {
+      throw UsageError("unknown option --" + Quoted(name) + SuggestOption(specs, name));
+    }
     if (spec->kind == OptionKind::kFlag && value) {
       throw UsageError("--" + Quoted(name) + " takes no value");
     }

@@ -6,12 +6,15 @@
 #include <iostream>
 #include <iterator>
 #include <ostream>
+#include <vector>
 
 #include "args.h"
 #include "card_summary.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "json.h"
 #include "output.h"
+#include "suggest.h"
 #include "text.h"
 #include "usborva/card_view.h"
 #include "usborva/event_loop.h"
@@ -87,7 +90,7 @@ struct Subcommand {
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"track", 2, "usborva card track N [--masked]"},
+    {"track", 2, "usborva card track N [--masked] [--json]"},
     {"first-name", 1, "usborva card first-name [--masked]"},
     {"last-name", 1, "usborva card last-name [--masked]"},
     {"element", 5, "usborva card element TRACK REFCHAR DISPLACEMENT NUMDIGITS [--back|--forward]"},
@@ -103,7 +106,10 @@ void Validate(const Args& args) {
   const auto* sub = std::find_if(std::begin(kSubcommands), std::end(kSubcommands),
                                  [&](const Subcommand& s) { return s.name == name; });
   if (sub == std::end(kSubcommands)) {
-    throw UsageError("unknown card subcommand '" + QuoteForMessage(name) + "'");
+    std::vector<std::string_view> names;
+    for (const Subcommand& known : kSubcommands) names.push_back(known.name);
+    throw UsageError("unknown card subcommand '" + QuoteForMessage(name) + "'" +
+                     DidYouMean(name, names));
   }
   ExpectPositionals(args, sub->positionals, sub->positionals, sub->usage);
   const auto& p = args.positionals();
@@ -142,12 +148,43 @@ int RunInfo(USBORVA& control, const Args& args, std::ostream& out, std::ostream&
   const CardView view =
       ParseCardView(masked ? control.get_CardDataMasked() : control.get_CardData());
   if (args.Has("json")) {
-    out << CardJson(view, reveal).str() << "\n";
+    out << JsonLine(CardJson(view, reveal)) << "\n";
     return kExitOk;
   }
   for (const auto& [label, value] : CardLines(view, reveal)) {
     out << Padded(label, 23) << value << "\n";
   }
+  return kExitOk;
+}
+
+// Tracks 1-3 are kept apart in the control, but nothing the terminal reports is ever
+// stored in them: the whole card data is track 0. Said on stderr, so the empty line a
+// script reads stays what the method returns.
+void NoteEmptyTrack(int16_t track, std::ostream& err) {
+  if (track < 1 || track > 3) return;
+  err << "usborva card: note: track " << track
+      << " is always empty (nothing fills tracks 1-3); use track 0, 'card element 0 ...' "
+         "or 'card info' for the card's fields\n";
+}
+
+int RunTrack(USBORVA& control, const Args& args, std::ostream& out, std::ostream& err) {
+  int16_t track = ParseInteger16(args.positionals()[1], "N");
+  const bool masked = args.Has("masked");
+  const String result = masked ? control.GetTrackMasked(track) : control.GetTrack(track);
+  NoteEmptyTrack(track, err);
+  if (args.Has("json")) {
+    if (args.Has("reveal")) WarnReveal(out, err);
+    out << JsonLine(JsonObject()
+                        .AddString("type", "track")
+                        .AddInt("track", track)
+                        .AddBool("masked", masked)
+                        .AddString("text", result))
+        << "\n";
+    return kExitOk;
+  }
+  // The one place the tool prints past its output guard (docs/cli.md): the user supplied
+  // the text, and a script reading a track needs it byte for byte.
+  PrintExact(out, StringToUtf8(result) + "\n");
   return kExitOk;
 }
 
@@ -161,8 +198,10 @@ int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
   }
   Validate(args);
   const std::string& what = args.positionals()[0];
-  if ((args.Has("reveal") || args.Has("json")) && what != "info") {
-    throw UsageError("--reveal and --json belong to 'card info'");
+  const bool track_json = what == "track" && args.Has("json");
+  if ((args.Has("reveal") || args.Has("json")) && what != "info" && !track_json) {
+    throw UsageError(
+        "--reveal and --json belong to 'card info' (and to 'card track', --reveal with --json)");
   }
   EventLoop loop;
   Host host(loop);
@@ -172,18 +211,15 @@ int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
   const bool masked = args.Has("masked");
   String result;
   if (what == "info") return RunInfo(control, args, out, err);
-  if (what == "track") {
-    int16_t track = ParseInteger16(args.positionals()[1], "N");
-    result = masked ? control.GetTrackMasked(track) : control.GetTrack(track);
-  } else if (what == "first-name") {
+  if (what == "track") return RunTrack(control, args, out, err);
+  if (what == "first-name") {
     result = masked ? control.GetFNameMasked() : control.GetFName();
   } else if (what == "last-name") {
     result = masked ? control.GetLNameMasked() : control.GetLName();
   } else {
     result = RunElement(control, args);
   }
-  // The one place the tool prints past its output guard (docs/cli.md): the user supplied
-  // the text, and a script reading a track or a name needs it byte for byte.
+  // Past the output guard, as a track is (RunTrack).
   PrintExact(out, StringToUtf8(result) + "\n");
   return kExitOk;
 }

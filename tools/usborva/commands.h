@@ -20,6 +20,13 @@ int RunSend(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunCard(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunSettings(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunAbout(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunVersion(CommandArgs args, std::ostream& out, std::ostream& err);
+
+// The version, the revision built from, the backends built in, and where the configuration
+// and the settings are looked for: one "name: value" line each after the first.
+void PrintVersion(std::ostream& out);
+// Where `settings` reads and saves; a note in parentheses when there is no home folder.
+std::string SettingsFilePath();
 
 // The whole tool: argv without the program name. Everything written to out and err passes
 // the output guard (output.h); any exception that escapes a command ends the run with one

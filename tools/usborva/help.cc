@@ -20,9 +20,11 @@ Commands:
   card       parse card-data text: tracks, names, elements, the card's fields
   settings   read or save the control's default settings
   about      show the control's About box
+  version    show the version, the revision, the backends and where files are looked for
   help       show the usage of a command
 
-Options: --version, --help. Every command takes --help.
+Options: --version (-V), --help (-h). Every command takes --help; a command's options go
+after its name: usborva demo --json.
 Card numbers are masked and control characters escaped in everything printed; --reveal
 (where a command takes it) shows the numbers.
 Exit status: 0 success, 2 usage error, 3 no supported terminal, 4 device or I/O failure
@@ -75,12 +77,17 @@ Opens the port, makes a feature-report exchange through SetFeatureReport and/or
 GetFeatureReport, and prints OutPutData and the result of each. With both, the Set comes
 first and the Get reads the answer it selected, in the same session: for example
   usborva send --set "0E 10" --get "0E 10"
-asks for the bitmap CRC and reads it. COMMAND is hexadecimal, spaces anywhere ("0E 10",
-0e10). Exit status 4 when the terminal does not accept an exchange. Runs of 12 or more
+asks for the bitmap CRC and reads it. A Get carries only the report ID, so a 0x0E item
+must be selected by a Set first; a lone --get of a 0x0E item warns about it. COMMAND is
+hexadecimal, spaces anywhere ("0E 10", 0e10). Result is 1 when the terminal accepted the
+report, 0 when not. OutPutData is also shown decoded: for 0x0E the item's data (byte 3 is
+its length n, the data follows from byte 4), for 0x09 the configuration (bytes 1-8).
+Exit status 4 when the terminal does not accept an exchange; the message names it. Runs of 12 or more
 digits in the answer are masked as card numbers would be; --reveal shows them.
 )";
 
-constexpr std::string_view kCard = R"(usage: usborva card track N [--masked] [DATA]
+constexpr std::string_view kCard =
+    R"(usage: usborva card track N [--masked] [--json [--reveal]] [DATA]
        usborva card first-name [--masked] [DATA]
        usborva card last-name [--masked] [DATA]
        usborva card element TRACK REFCHAR DISPLACEMENT NUMDIGITS [--back|--forward]
@@ -97,22 +104,38 @@ give card data on standard input: usborva card info < swipe.txt
 
 Prints the method's result exactly (GetTrack, GetFName, GetLName, FindElement, or their
 masked forms with --masked), followed by a newline. Negative numbers are values, not
-options. `info` prints the card's fields; the PAN is masked and discretionary
-data hidden unless --reveal; a track that is not well-formed shows as "malformed", with no
+options. `track 0` is the whole card data; tracks 1, 2 and 3 always come back empty
+(nothing fills them), so read a field with `element 0 ...` or `info`; `track 1|2|3`
+says so on stderr. `track --json` prints one JSON line, guarded like every other.
+`info` prints the card's fields; the PAN is masked and discretionary data hidden unless
+--reveal; a track that is not well-formed shows as "malformed", with no
 field.
 )";
 
-constexpr std::string_view kSettings = R"(usage: usborva settings get KEY [DEFAULT] [--reveal]
+constexpr std::string_view kSettings =
+    R"(usage: usborva settings get KEY [DEFAULT] [--json] [--reveal]
        usborva settings set KEY VALUE
+       usborva settings list [--json] [--reveal]
+       usborva settings path [--json]
 
 Reads or saves one of the control's default settings (GetDefSetting / SaveDefSetting),
-kept in ${XDG_CONFIG_HOME:-~/.config}/USBHID/settings.ini, section Startup. A value that
-looks like a card number is masked unless --reveal.
+kept in ${XDG_CONFIG_HOME:-~/.config}/USBHID/settings.ini, section Startup. `get` of a key
+that is not there prints nothing and exits 1, unless DEFAULT is given; `set` refuses an
+empty KEY. `list` prints every key of the section as KEY = VALUE; `path` prints the file's
+path. A value that looks like a card number is masked unless --reveal.
 )";
 
-constexpr std::string_view kAbout = R"(usage: usborva about
+constexpr std::string_view kAbout = R"(usage: usborva about [--json]
 
-Shows the control's About box.
+Shows the control's About box; with --json, its text as one JSON line.
+)";
+
+constexpr std::string_view kVersion = R"(usage: usborva version
+       usborva --version | -V
+
+Prints the library version, the git revision it was built from, the backends built in, the
+configuration directory (where the terminal's configuration file is looked for) and the
+path of the settings file.
 )";
 
 constexpr std::string_view kHelp = R"(usage: usborva help [COMMAND]
@@ -131,6 +154,7 @@ std::string_view HelpText(std::string_view command) {
   if (command == "card") return kCard;
   if (command == "settings") return kSettings;
   if (command == "about") return kAbout;
+  if (command == "version") return kVersion;
   if (command == "help") return kHelp;
   return {};
 }

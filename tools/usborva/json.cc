@@ -104,4 +104,10 @@ std::string JsonObject::str() const {
   return out + "}";
 }
 
+std::string JsonLine(const JsonObject& object) {
+  const std::string members = object.str();
+  const std::string schema = "{\"schema\":" + std::to_string(kJsonSchema);
+  return members == "{}" ? schema + "}" : schema + "," + members.substr(1);
+}
+
 }  // namespace usborva::cli

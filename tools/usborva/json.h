@@ -30,6 +30,13 @@ class JsonObject {
   std::vector<std::pair<std::string, std::string>> members_;  // key, encoded value
 };
 
+// The version of the JSON lines' layout, the first member of every line the tool prints
+// ("schema"): raised when a member changes meaning or goes away, not when one is added.
+inline constexpr int kJsonSchema = 1;
+
+// One line of --json output: the object with "schema" first, without the line feed.
+std::string JsonLine(const JsonObject& object);
+
 // A JSON string literal of UTF-8 text (quotes, backslashes and control characters escaped).
 std::string JsonQuote(std::string_view utf8);
 

@@ -36,7 +36,8 @@ struct Listed {
 };
 
 std::string Hex4(uint16_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
+  // Lower case, as lsusb and udev rules write USB IDs.
+  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text(4, '0');
   for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 0xF];
   return text;
@@ -163,9 +164,9 @@ void PrintTable(const std::vector<Listed>& items, std::ostream& out) {
   }
   size_t path_width = 4, product_width = 7, serial_width = 6;
   for (const Listed& item : items) {
-    path_width = std::max(path_width, Printable(item.path).size());
-    product_width = std::max(product_width, Printable(item.product.value_or(u"")).size());
-    serial_width = std::max(serial_width, Printable(item.serial.value_or(u"")).size());
+    path_width = std::max(path_width, DisplayWidth(Printable(item.path)));
+    product_width = std::max(product_width, DisplayWidth(Printable(item.product.value_or(u""))));
+    serial_width = std::max(serial_width, DisplayWidth(Printable(item.serial.value_or(u""))));
   }
   out << Padded("PATH", path_width + 2) << Padded("ID", 11) << Padded("PRODUCT", product_width + 2)
       << Padded("SERIAL", serial_width + 2) << "STATUS\n";
@@ -192,7 +193,7 @@ void PrintJson(const std::vector<Listed>& items, std::ostream& out) {
     item.serial ? line.AddString("serial", *item.serial) : line.AddNull("serial");
     line.AddBool("supported", item.supported).AddBool("openable", item.openable);
     item.reason.empty() ? line.AddNull("reason") : line.AddString("reason", item.reason);
-    out << line.str() << "\n";
+    out << JsonLine(line) << "\n";
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <ostream>
 
@@ -15,6 +16,7 @@
 #include "signals.h"
 #include "text.h"
 #include "udev_fix.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::cli {
 namespace {
@@ -116,6 +118,13 @@ void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> dura
 scenario::Scenario LoadSimulation(const std::optional<std::string>& path) {
   try {
     if (!path) return scenario::DemoScenario();
+    // A folder opens like a file on some systems and reads as nothing: an empty scenario
+    // would then run as a terminal that is never there.
+    std::error_code ignored;
+    if (*path != "-" && std::filesystem::is_directory(*path, ignored)) {
+      throw UsageError("scenario " + QuoteForMessage(*path, 200) +
+                       ": is a directory, not a scenario file");
+    }
     return scenario::LoadScenario(*path);
   } catch (const scenario::ScenarioError& error) {
     throw UsageError(std::string("scenario ") + error.what());
@@ -123,7 +132,8 @@ scenario::Scenario LoadSimulation(const std::optional<std::string>& path) {
 }
 
 int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err) {
-  const bool status_line = !config.report.json && WritesToTerminal(out);
+  const bool status_line = !config.report.json && WritesToTerminal(out) && !DumbTerminal();
+  config.report.virtual_time = config.virtual_time;
   Reporter reporter(out, config.report);
   SessionOptions options;
   options.scenario = std::move(config.scenario);

@@ -56,7 +56,14 @@ void Reporter::PrintLine(const std::string& text) {
   RedrawStatus();
 }
 
-void Reporter::PrintJson(const JsonObject& object) { out_ << object.str() << '\n' << std::flush; }
+std::string Reporter::WallTime() const {
+  if (options_.virtual_time) return FormatIsoTime(std::chrono::system_clock::time_point(clock_()));
+  return FormatIsoTime(std::chrono::system_clock::now());
+}
+
+void Reporter::PrintJson(const JsonObject& object) {
+  out_ << JsonLine(object) << '\n' << std::flush;
+}
 
 void Reporter::RedrawStatus() {
   if (!status_ || options_.json) {
@@ -82,6 +89,7 @@ void Reporter::Opened(std::string_view terminal) {
     PrintJson(JsonObject()
                   .AddString("type", "open")
                   .AddInt("time_ms", clock_().count())
+                  .AddString("time", WallTime())
                   .AddString("terminal", terminal)
                   .AddObject("identity", identity));
     return;
@@ -99,6 +107,7 @@ void Reporter::Note(const std::string& text) {
     PrintJson(JsonObject()
                   .AddString("type", "note")
                   .AddInt("time_ms", clock_().count())
+                  .AddString("time", WallTime())
                   .AddString("text", text));
     return;
   }
@@ -117,6 +126,7 @@ void Reporter::DeviceChange(HidTap::Change change) {
     PrintJson(JsonObject()
                   .AddString("type", "device")
                   .AddInt("time_ms", clock_().count())
+                  .AddString("time", WallTime())
                   .AddString("state", lost ? "lost" : "reconnected"));
     return;
   }
@@ -132,6 +142,7 @@ void Reporter::Event(std::string_view name, const JsonObject& args, const std::s
     JsonObject line;
     line.AddString("type", "event")
         .AddInt("time_ms", clock_().count())
+        .AddString("time", WallTime())
         .AddString("event", name)
         .AddObject("args", args);
     for (const auto& [key, value] : detail.json) line.AddObject(key, value);
@@ -259,6 +270,7 @@ void Reporter::Closed(std::string_view reason, uint64_t reports) {
     PrintJson(JsonObject()
                   .AddString("type", "close")
                   .AddInt("time_ms", clock_().count())
+                  .AddString("time", WallTime())
                   .AddString("reason", reason)
                   .AddInt("reports", static_cast<int64_t>(reports))
                   .AddInt("events", static_cast<int64_t>(events_))

@@ -22,6 +22,9 @@ struct ReportOptions {
   bool json = false;    // one JSON object per line (docs/cli.md), else aligned text
   bool reveal = false;  // clear track data, PAN, discretionary data and PIN blocks shown
   bool demo = false;    // notes as section headings, with a blank line before each
+  // Times run in virtual time: "time" is then the epoch plus time_ms, the same on every run,
+  // instead of the wall clock.
+  bool virtual_time = false;
 };
 
 // What a host application sees, written for a person or a script: the identity read at
@@ -76,6 +79,8 @@ class Reporter : public EventSink {
   ReportOptions options_;
   const USBORVA* control_ = nullptr;
   Clock clock_;
+  // "time" of a JSON line: the wall clock, or the epoch plus time_ms in virtual time.
+  std::string WallTime() const;
   std::function<std::string()> status_;
   bool status_drawn_ = false;
   uint64_t events_ = 0;

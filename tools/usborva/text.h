@@ -21,8 +21,20 @@ std::string ShortHex(const String& hex, size_t keep = 32);
 // "  1.250s": seconds with milliseconds, right-aligned for a column of times.
 std::string FormatTime(std::chrono::milliseconds since_start);
 
-// label padded to width, for aligned "label  value" lines.
+// UTC as ISO 8601 with milliseconds: "2026-03-01T12:34:56.789Z".
+std::string FormatIsoTime(std::chrono::system_clock::time_point when);
+
+// label padded to width columns, for aligned "label  value" lines. Columns are counted as
+// a terminal shows the label after the output guard: a wide (CJK, fullwidth) character
+// takes two, a combining mark none, and an escaped invisible character its escape's width.
 std::string Padded(std::string_view label, size_t width);
+
+// The columns the UTF-8 text takes on a terminal once guarded (see Padded).
+size_t DisplayWidth(std::string_view utf8);
+
+// Whether TERM says the terminal cannot move the cursor ("dumb", as in an editor's shell):
+// no live status line is drawn there.
+bool DumbTerminal();
 
 // Whether the file descriptor is a terminal.
 bool IsTerminal(int fd);

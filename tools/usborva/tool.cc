@@ -5,18 +5,18 @@
 #include <iostream>
 #include <new>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "args.h"
 #include "commands.h"
+#include "error_json.h"
 #include "exit_codes.h"
 #include "output.h"
+#include "suggest.h"
 #include "text.h"
 #include "usborva/automation_error.h"
 #include "usborva/text_guard.h"
-
-#ifndef USBORVA_VERSION
-#define USBORVA_VERSION "0.0.0"
-#endif
 
 namespace usborva::cli {
 namespace {
@@ -30,17 +30,46 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {"demo", RunDemo}, {"monitor", RunMonitor},   {"list", RunList},   {"send", RunSend},
-    {"card", RunCard}, {"settings", RunSettings}, {"about", RunAbout},
+    {"card", RunCard}, {"settings", RunSettings}, {"about", RunAbout}, {"version", RunVersion},
 };
 
+// "unknown command 'X'", with the closest command when one is near.
+UsageError UnknownCommand(std::string_view name) {
+  std::vector<std::string_view> names{"help"};
+  for (const CommandEntry& command : kCommands) names.push_back(command.name);
+  return UsageError("unknown command '" + QuoteForMessage(name) + "'" + DidYouMean(name, names));
+}
+
 int RunHelp(CommandArgs args, std::ostream& out) {
-  const Args parsed = ParseArgs(args, std::span<const OptionSpec>{});
+  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag}};
+  const Args parsed = ParseArgs(args, kSpecs);
+  if (parsed.Has("help")) {
+    out << HelpText("help");
+    return kExitOk;
+  }
   ExpectPositionals(parsed, 0, 1, "usborva help [COMMAND]");
   const std::string command = parsed.positionals().empty() ? "" : parsed.positionals()[0];
   const std::string_view text = HelpText(command);
-  if (text.empty()) throw UsageError("unknown command '" + QuoteForMessage(command) + "'");
+  if (text.empty()) throw UnknownCommand(command);
   out << text;
   return kExitOk;
+}
+
+// An option before the command ("usborva --json demo"): options belong to the command, so
+// the message shows where this one goes.
+UsageError OptionBeforeCommand(CommandArgs args) {
+  const std::string& option = args[0];
+  for (const std::string& arg : args.subspan(1)) {
+    for (const CommandEntry& command : kCommands) {
+      if (command.name != arg) continue;
+      return UsageError("options go after the command: usborva " + arg + " " +
+                        QuoteForMessage(option));
+    }
+  }
+  static constexpr std::string_view kTopOptions[] = {"help", "version"};
+  const size_t dashes = option.rfind('-', 1) + 1;
+  return UsageError("unknown option " + QuoteForMessage(option) +
+                    DidYouMean(std::string_view(option).substr(dashes), kTopOptions, "--"));
 }
 
 // What a message may quote of an exception's text.
@@ -52,8 +81,8 @@ int RunCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   const std::string& first = args[0];
-  if (first == "--version") {
-    out << "usborva " << USBORVA_VERSION << "\n";
+  if (first == "--version" || first == "-V") {
+    PrintVersion(out);
     return kExitOk;
   }
   if (first == "--help" || first == "-h") {
@@ -66,7 +95,8 @@ int RunCommand(CommandArgs args, std::ostream& out, std::ostream& err) {
     for (const CommandEntry& command : kCommands) {
       if (command.name == first) return command.run(rest, out, err);
     }
-    throw UsageError("unknown command '" + QuoteForMessage(first) + "'");
+    if (first.size() >= 2 && first[0] == '-') throw OptionBeforeCommand(args);
+    throw UnknownCommand(first);
   } catch (const UsageError& error) {
     const bool known = !HelpText(first).empty() && first != "help";
     err << "usborva" << (known ? " " + first : std::string()) << ": " << error.what() << "\n"
@@ -97,7 +127,14 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
     GuardedStream guarded_err(err, false);
     std::string failure;
     try {
-      const int status = RunCommand(args, guarded_out, guarded_err);
+      const bool json = WantsJson(args);
+      ErrorRecorder recorded_err(guarded_err);
+      std::ostream& command_err = json ? static_cast<std::ostream&>(recorded_err) : guarded_err;
+      const int status = RunCommand(args, guarded_out, command_err);
+      if (json) {
+        recorded_err.flush();
+        recorded_err.Report(status, guarded_out);
+      }
       guarded_out.Finish();
       guarded_err.Finish();
       return status;
