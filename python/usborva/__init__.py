@@ -1,29 +1,35 @@
 # SPDX-License-Identifier: Apache-2.0
 """Drive a USB HID payment terminal from Python, through libusborva's C interface.
 
-    host = usborva.Host(virtual_time=True)
-    host.use_scenario_file("examples/normal_swipe.scn")   # rehearse without hardware
-    control = host.create_control()
-    control.on_event = lambda event_id, args, ksn, epb: print(event_id, args)
-    control.PortOpen = True
-    host.run_for(2000)
-    print(control.DUKPTKSN)
+    with usborva.Host(virtual_time=True) as host:
+        host.use_scenario_file("examples/normal_swipe.scn")   # rehearse without hardware
+        with host.create_control() as control:
+            control.on("CardDataChanged", lambda event: print(control.masked_pan))
+            control.PortOpen = True
+            host.run_for(2.0)
 
 Properties are attributes spelled as the control's members; methods keep their names
-(GetTrack, FindElement, ...). Everything belongs to the thread that created the host.
-A failed call raises AutomationError (the control's error number, such as 382) or
-InterfaceError (a misuse the C interface caught).
+(GetTrack, FindElement, ...). Events reach handlers registered per event (Control.on),
+the legacy on_event callback, and Control.events(), an iterator for scripts.
+Everything belongs to the thread that created the host. A failed call raises
+AutomationError (the control's error number, such as 382, and its standard text) or
+InterfaceError (a misuse the C interface caught). usborva.testing rehearses scenarios in
+virtual time; usborva.aio drives a host from an asyncio event loop.
 """
+import collections as _collections
 import ctypes as _c
+import os as _os
+from typing import (Any, Callable, Deque, Dict, Iterator, List, Optional, Tuple, Union)
+
+from usborva._card import CardView, parse_card_lines as _parse_card_lines
+from usborva._events import ARGUMENTS, EVENT_IDS, EVENTS, Event, make_event as _make_event
 
 from usborva._library import (CHANGE_HANDLER, CONDITION, EVENT_HANDLER, MESSAGE_HANDLER,
                               lib as _lib)
 
-__all__ = ["AutomationError", "InterfaceError", "Host", "Control", "MISSING", "EVENTS"]
-
-# The control's events by dispatch identifier.
-EVENTS = {1: "CardDataChanged", 2: "CardDataError", 3: "DeviceStatusChanged",
-          4: "CardStatusChanged", 5: "PINResponse", 6: "SelectResponse", 7: "DisplayDone"}
+__all__ = ["AutomationError", "InterfaceError", "UsborvaError", "Host", "Control", "MISSING",
+           "EVENTS", "EVENT_IDS", "ARGUMENTS", "Event", "CardView", "PROPERTIES"]
+_Path = Union[str, "_os.PathLike[str]"]
 
 _EMPTY, _NULL, _INTEGER, _LONG, _BYTE, _BOOLEAN, _DOUBLE, _STRING, _BYTES, _VARIANT, \
     _MISSING = range(11)
@@ -42,17 +48,23 @@ MISSING = _Missing()
 class UsborvaError(Exception):
     """A failed call: status is the C interface's status, description its text."""
 
-    def __init__(self, status, description):
+    def __init__(self, status: int, description: str) -> None:
         super().__init__(f"{description} ({status})")
         self.status = status
         self.description = description
+
+    @property
+    def text(self) -> str:
+        """The standard text of the status ("Set not permitted" for 387)."""
+        return _text(self.status)
 
 
 class AutomationError(UsborvaError):
     """An error the control raised: number is its automation error number."""
 
     @property
-    def number(self):
+    def number(self) -> int:
+        """The automation error number (13, 382, 387, ...)."""
         return self.status
 
 
@@ -164,6 +176,8 @@ def _property_types():
 
 
 _PROPERTIES = _property_types()
+# The control's 37 properties in the library's order.
+PROPERTIES: Tuple[str, ...] = tuple(_PROPERTIES)
 DESIGN_MODE = 0x1
 VIRTUAL_TIME = 0x2
 
@@ -171,13 +185,19 @@ VIRTUAL_TIME = 0x2
 class Host:
     """The container of controls, with its loop; see usborva_c.h for each call."""
 
-    def __init__(self, user_mode=True, virtual_time=False, settings_root=None):
+    def __init__(self, user_mode: bool = True, virtual_time: bool = False,
+                 settings_root: Optional[_Path] = None) -> None:
+        """A run-time host (user_mode) or a form designer's; virtual_time plays waits at
+        once (rehearsals and tests); settings_root replaces the settings folder."""
         self._handle = _c.c_void_p()
         flags = (0 if user_mode else DESIGN_MODE) | (VIRTUAL_TIME if virtual_time else 0)
         _check(_lib.usborva_host_create(flags, _c.byref(self._handle)))
-        self._controls = []
-        self._keep = []  # callbacks the library holds
-        self.on_message = None
+        self._controls: List["Control"] = []
+        self._keep: List[Any] = []  # callbacks the library holds
+        # An exception of a Python handler, re-raised when the loop call returns: it must
+        # not cross the C loop, and ctypes would only print it.
+        self._handler_error: Optional[BaseException] = None
+        self.on_message: Optional[Callable[[str], None]] = None
         handler = MESSAGE_HANDLER(lambda user, text: self._message(text))
         self._keep.append(handler)
         self._call(_lib.usborva_host_set_message_handler, handler, None)
@@ -186,6 +206,20 @@ class Host:
 
     def _call(self, function, *args):
         _check(function(self._handle, *args), self._handle)
+
+    def _run(self, function, *args):
+        """A call that runs the loop: its failure, else a handler's exception, is raised."""
+        try:
+            self._call(function, *args)
+        finally:
+            error, self._handler_error = self._handler_error, None
+        if error is not None:
+            raise error
+
+    def _handler_failed(self, error: BaseException) -> None:
+        if self._handler_error is None:
+            self._handler_error = error
+        _lib.usborva_host_stop(self._handle)
 
     def _message(self, text):
         if self.on_message is not None:
@@ -226,12 +260,15 @@ class Host:
         self._call(_lib.usborva_host_scenario_finished, _c.byref(out))
         return bool(out.value)
 
-    def run_for(self, ms):
-        self._call(_lib.usborva_host_run_for, int(ms))
+    def run_for(self, seconds: float) -> None:
+        """Runs the loop for seconds (virtual ones on a virtual-time host): timers, reads,
+        events, the scenario's steps. An exception of an event handler stops the run and
+        is raised here."""
+        self._run(_lib.usborva_host_run_for, _ms(seconds))
 
-    def run_until(self, done, timeout_ms):
-        """Runs until done() is true; returns whether it was."""
-        errors = []
+    def run_until(self, done: Callable[[], Any], timeout: float) -> bool:
+        """Runs until done() is true or timeout seconds pass; returns whether it was."""
+        errors: List[BaseException] = []
 
         def condition(user):
             try:
@@ -242,7 +279,7 @@ class Host:
 
         callback = CONDITION(condition)
         met = _c.c_int()
-        self._call(_lib.usborva_host_run_until, callback, None, int(timeout_ms), _c.byref(met))
+        self._run(_lib.usborva_host_run_until, callback, None, _ms(timeout), _c.byref(met))
         if errors:
             raise errors[0]
         return bool(met.value)
@@ -256,10 +293,12 @@ class Host:
         self._call(_lib.usborva_host_next_timeout_ms, _c.byref(out))
         return None if out.value < 0 else out.value
 
-    def dispatch(self):
-        self._call(_lib.usborva_host_dispatch)
+    def dispatch(self) -> None:
+        """Does what is due now (for a loop other than run_for: see usborva.aio)."""
+        self._run(_lib.usborva_host_dispatch)
 
-    def create_control(self, init_properties=True):
+    def create_control(self, init_properties: bool = True) -> "Control":
+        """A new control; init_properties=False when load_bag follows."""
         control = Control(self)
         if init_properties:
             control.InitProperties()
@@ -267,16 +306,29 @@ class Host:
         return control
 
 
-class Control:
-    """One control; its properties are attributes spelled as the members."""
+def _ms(seconds: float) -> int:
+    return max(0, int(round(float(seconds) * 1000)))
 
-    def __init__(self, host):
+
+EventHandler = Callable[[Event], Any]
+
+
+class Control:
+    """One control; its properties are attributes spelled as the members.
+
+    Used as a context manager, it closes the port on the way out (and leaves the control
+    usable). Its handlers run on the host's thread while the host's loop runs.
+    """
+
+    def __init__(self, host: Host) -> None:
         object.__setattr__(self, "_host", host)
         object.__setattr__(self, "_handle", _c.c_void_p())
         _check(_lib.usborva_control_create(host._handle, _c.byref(self._handle)),
                host._handle)
         object.__setattr__(self, "on_event", None)
         object.__setattr__(self, "on_property_changed", None)
+        object.__setattr__(self, "_handlers", {})
+        object.__setattr__(self, "_queues", [])
         events = EVENT_HANDLER(self._event)
         changes = CHANGE_HANDLER(self._changed)
         object.__setattr__(self, "_callbacks", (events, changes))
@@ -287,15 +339,78 @@ class Control:
         _check(function(self._handle, *args), self._host._handle)
 
     def _event(self, user, control, event_id, args, count, ksn, epb):
-        if self.on_event is None:
-            return
-        values = tuple(args[i] for i in range(count))
-        decode = (lambda t: t.decode("utf-8", "replace") if t is not None else None)
-        self.on_event(event_id, values, decode(ksn), decode(epb))
+        try:
+            values = tuple(args[i] for i in range(count))
+            decode = (lambda t: t.decode("utf-8", "replace") if t is not None else None)
+            ksn, epb = decode(ksn), decode(epb)
+            event = _make_event(event_id, values, ksn, epb)
+            for queue in self._queues:
+                queue.append(event)
+            if self.on_event is not None:
+                self.on_event(event_id, values, ksn, epb)
+            for handler in tuple(self._handlers.get(event.name, ())):
+                handler(event)
+        except BaseException as error:  # never across the C loop
+            self._host._handler_failed(error)
 
     def _changed(self, user, control, name):
-        if self.on_property_changed is not None:
-            self.on_property_changed(name.decode())
+        try:
+            if self.on_property_changed is not None:
+                self.on_property_changed(name.decode())
+        except BaseException as error:
+            self._host._handler_failed(error)
+
+    # --- events
+    def on(self, event: str, handler: Optional[EventHandler] = None) -> Any:
+        """Calls handler(event) for each event of that name (``"CardDataChanged"``, ...).
+        Usable as a decorator: ``@control.on("PINResponse")``. Returns the handler."""
+        if event not in EVENT_IDS:
+            raise ValueError(f"the control has no event {event}")
+        if handler is None:
+            return lambda fn: self.on(event, fn)
+        self._handlers.setdefault(event, []).append(handler)
+        return handler
+
+    def off(self, event: str, handler: EventHandler) -> None:
+        """Removes a handler registered with on()."""
+        self._handlers.get(event, []).remove(handler)
+
+    def events(self, timeout: Optional[float] = None) -> Iterator[Event]:
+        """The control's events as they come, running the host's loop while it waits. The
+        iteration ends when timeout seconds pass without an event (None: never)."""
+        queue: Deque[Event] = _collections.deque()
+        self._queues.append(queue)
+        try:
+            while True:
+                if not queue:
+                    wait = 3600.0 if timeout is None else timeout
+                    while not self._host.run_until(lambda: queue, wait) and timeout is None:
+                        pass
+                    if not queue:
+                        return
+                yield queue.popleft()
+        finally:
+            self._queues.remove(queue)
+
+    def __enter__(self) -> "Control":
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        if self._handle and self.PortOpen:
+            self.PortOpen = False
+
+    # --- the card
+    def card_view(self, reveal: bool = False) -> CardView:
+        """The fields of the card the control holds (from Track1Data and Track2Data). The
+        PAN is masked (first six and last four digits at most) unless reveal=True."""
+        out = _c.c_void_p()
+        self._call(_lib.usborva_card_view, int(bool(reveal)), _c.byref(out))
+        return _parse_card_lines(_take_text(out) or "")
+
+    @property
+    def masked_pan(self) -> str:
+        """The card's PAN, masked; "" when the control holds no well-formed card."""
+        return self.card_view().pan
 
     # --- properties
     def __getattr__(self, name):
@@ -321,7 +436,7 @@ class Control:
     def __setattr__(self, name, value):
         tag = _PROPERTIES.get(name)
         if tag is None:
-            if name in ("on_event", "on_property_changed"):
+            if name in ("on_event", "on_property_changed") or name.startswith("_"):
                 object.__setattr__(self, name, value)
                 return
             raise AttributeError(f"the control has no property {name}")
