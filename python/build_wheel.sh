@@ -16,6 +16,8 @@ mkdir -p "$stage" "$out/dist"
 cp -R "$here/usborva" "$here/pyproject.toml" "$here/README.md" "$stage/"
 find "$stage" -name __pycache__ -prune -exec rm -rf {} +
 cp -L "$library" "$stage/usborva/libusborva.so.0"
+# Debugging information is for the build tree; the wheel carries the code only.
+strip --strip-debug "$stage/usborva/libusborva.so.0" 2>/dev/null || true
 # The library is machine code: the wheel is tagged for this platform, not for any.
 platform=$("$python" -c 'import sysconfig; print(sysconfig.get_platform().replace("-", "_").replace(".", "_"))')
 printf '[bdist_wheel]\nplat_name = %s\n' "$platform" > "$stage/setup.cfg"
