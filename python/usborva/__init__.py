@@ -225,7 +225,7 @@ class Host:
         if self.on_message is not None:
             self.on_message(text.decode("utf-8", "replace"))
 
-    def close(self):
+    def close(self) -> None:
         """Terminates every control and the host; the handles are gone afterwards."""
         if self._handle:
             self._call(_lib.usborva_host_destroy)
@@ -233,29 +233,32 @@ class Host:
             for control in self._controls:
                 object.__setattr__(control, "_handle", _c.c_void_p())
 
-    def __enter__(self):
+    def __enter__(self) -> "Host":
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: Any) -> None:
         self.close()
 
     @property
-    def user_mode(self):
+    def user_mode(self) -> bool:
         raise AttributeError("write-only")
 
     @user_mode.setter
-    def user_mode(self, value):
+    def user_mode(self, value: bool) -> None:
         self._call(_lib.usborva_host_set_user_mode, int(bool(value)))
 
-    def use_scenario_file(self, path):
+    def use_scenario_file(self, path: _Path) -> None:
+        """Plays a scenario file on a simulated terminal instead of the machine's."""
         self._call(_lib.usborva_host_use_scenario_file, str(path).encode())
 
-    def use_scenario_text(self, text, source_name=None):
+    def use_scenario_text(self, text: str, source_name: Optional[str] = None) -> None:
+        """Plays scenario text on a simulated terminal instead of the machine's."""
         self._call(_lib.usborva_host_use_scenario_text, text.encode(),
                    source_name.encode() if source_name else None)
 
     @property
-    def scenario_finished(self):
+    def scenario_finished(self) -> bool:
+        """Whether the scenario has played its last line (True without a scenario)."""
         out = _c.c_int()
         self._call(_lib.usborva_host_scenario_finished, _c.byref(out))
         return bool(out.value)
@@ -284,10 +287,11 @@ class Host:
             raise errors[0]
         return bool(met.value)
 
-    def stop(self):
+    def stop(self) -> None:
+        """Ends a run_for or run_until early (from a handler, or another thread)."""
         _check(_lib.usborva_host_stop(self._handle))
 
-    def next_timeout_ms(self):
+    def next_timeout_ms(self) -> Optional[int]:
         """Milliseconds until dispatch is due (0: now), or None when nothing is scheduled."""
         out = _c.c_int64()
         self._call(_lib.usborva_host_next_timeout_ms, _c.byref(out))
@@ -413,7 +417,7 @@ class Control:
         return self.card_view().pan
 
     # --- properties
-    def __getattr__(self, name):
+    def __getattr__(self, name: str) -> Any:
         tag = _PROPERTIES.get(name)
         if tag is None:
             raise AttributeError(name)
@@ -433,7 +437,7 @@ class Control:
         self._call(getter, key, _c.byref(out))
         return bool(out.value) if tag == _BOOLEAN else out.value
 
-    def __setattr__(self, name, value):
+    def __setattr__(self, name: str, value: Any) -> None:
         tag = _PROPERTIES.get(name)
         if tag is None:
             if name in ("on_event", "on_property_changed") or name.startswith("_"):
@@ -452,25 +456,30 @@ class Control:
             self._call(putter, key, int(value))
 
     # --- the container's calls
-    def InitProperties(self):
+    def InitProperties(self) -> None:
+        """Gives every property its default (a new control, without a bag)."""
         self._call(_lib.usborva_control_init_properties)
 
-    def load_bag(self, path):
+    def load_bag(self, path: _Path) -> None:
+        """Reads the properties from a property bag file (docs/property-bag-format.md)."""
         self._call(_lib.usborva_control_load_bag, str(path).encode())
 
-    def save_bag(self, path):
+    def save_bag(self, path: _Path) -> None:
+        """Writes the properties to a property bag file, atomically, mode 0600."""
         self._call(_lib.usborva_control_save_bag, str(path).encode())
 
     @property
-    def dirty(self):
+    def dirty(self) -> bool:
+        """Whether a property changed since the last load, save or mark_clean."""
         out = _c.c_int()
         self._call(_lib.usborva_control_dirty, _c.byref(out))
         return bool(out.value)
 
-    def mark_clean(self):
+    def mark_clean(self) -> None:
         self._call(_lib.usborva_control_mark_clean)
 
-    def close(self):
+    def close(self) -> None:
+        """Terminates the control (closing its port); the handle is gone afterwards."""
         self._call(_lib.usborva_control_destroy)
         object.__setattr__(self, "_handle", _c.c_void_p())
 
@@ -480,24 +489,24 @@ class Control:
         self._call(function, *args, _c.byref(out))
         return _take_text(out)
 
-    def GetTrack(self, TrackNum):
+    def GetTrack(self, TrackNum: int) -> Optional[str]:
         number = _c.c_int16(TrackNum)
         return self._text_call(_lib.usborva_get_track, _c.byref(number))
 
-    def GetTrackMasked(self, TrackNum):
+    def GetTrackMasked(self, TrackNum: int) -> Optional[str]:
         number = _c.c_int16(TrackNum)
         return self._text_call(_lib.usborva_get_track_masked, _c.byref(number))
 
-    def GetFName(self):
+    def GetFName(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_fname)
 
-    def GetLName(self):
+    def GetLName(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_lname)
 
-    def GetFNameMasked(self):
+    def GetFNameMasked(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_fname_masked)
 
-    def GetLNameMasked(self):
+    def GetLNameMasked(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_lname_masked)
 
     def _find(self, function, TrackNum, RefChar, Displacement, NumDigits, DirectionBack):
@@ -507,39 +516,41 @@ class Control:
                                    NumDigits.encode(), direction.handle)
             return text, direction.get()
 
-    def FindElement(self, TrackNum, RefChar, Displacement, NumDigits, DirectionBack=MISSING):
+    def FindElement(self, TrackNum: int, RefChar: str, Displacement: int, NumDigits: str,
+                    DirectionBack: Any = MISSING) -> Optional[str]:
         return self._find(_lib.usborva_find_element, TrackNum, RefChar, Displacement,
                           NumDigits, DirectionBack)[0]
 
-    def FindElementMasked(self, TrackNum, RefChar, Displacement, NumDigits,
-                          DirectionBack=MISSING):
+    def FindElementMasked(self, TrackNum: int, RefChar: str, Displacement: int,
+                          NumDigits: str, DirectionBack: Any = MISSING) -> Optional[str]:
         return self._find(_lib.usborva_find_element_masked, TrackNum, RefChar, Displacement,
                           NumDigits, DirectionBack)[0]
 
-    def FindElementWithDirection(self, TrackNum, RefChar, Displacement, NumDigits,
-                                 DirectionBack=MISSING, masked=False):
+    def FindElementWithDirection(self, TrackNum: int, RefChar: str, Displacement: int,
+                                 NumDigits: str, DirectionBack: Any = MISSING,
+                                 masked: bool = False) -> Tuple[Optional[str], Any]:
         """FindElement(Masked), also returning DirectionBack as the control left it."""
         function = _lib.usborva_find_element_masked if masked else _lib.usborva_find_element
         return self._find(function, TrackNum, RefChar, Displacement, NumDigits, DirectionBack)
 
-    def GetDefSetting(self, Key, strDefault=MISSING):
+    def GetDefSetting(self, Key: str, strDefault: Any = MISSING) -> Optional[str]:
         if strDefault is MISSING:
             return self._text_call(_lib.usborva_get_def_setting, Key.encode(), None)
         with _Value(strDefault) as default:
             return self._text_call(_lib.usborva_get_def_setting, Key.encode(), default.handle)
 
-    def SaveDefSetting(self, Key, Setting):
+    def SaveDefSetting(self, Key: str, Setting: str) -> Optional[str]:
         return self._text_call(_lib.usborva_save_def_setting, Key.encode(), Setting.encode())
 
-    def ClearBuffer(self):
+    def ClearBuffer(self) -> int:
         out = _c.c_int16()
         self._call(_lib.usborva_clear_buffer, _c.byref(out))
         return out.value
 
-    def About(self):
+    def About(self) -> Optional[str]:
         return self._text_call(_lib.usborva_about)
 
-    def InterpretMsg(self, sText):
+    def InterpretMsg(self, sText: str) -> bool:
         out = _c.c_int()
         self._call(_lib.usborva_interpret_msg, sText.encode(), _c.byref(out))
         return bool(out.value)
@@ -550,10 +561,10 @@ class Control:
             self._call(function, CommandString.encode(), output.handle, _c.byref(result))
             return result.value, output.get()
 
-    def GetFeatureReport(self, CommandString, OutPutData=None):
+    def GetFeatureReport(self, CommandString: str, OutPutData: Any = None) -> Tuple[int, Any]:
         """Returns (result, OutPutData as the control left it)."""
         return self._feature(_lib.usborva_get_feature_report, CommandString, OutPutData)
 
-    def SetFeatureReport(self, CommandString, OutPutData=None):
+    def SetFeatureReport(self, CommandString: str, OutPutData: Any = None) -> Tuple[int, Any]:
         """Returns (result, OutPutData as the control left it)."""
         return self._feature(_lib.usborva_set_feature_report, CommandString, OutPutData)
