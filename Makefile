@@ -9,7 +9,7 @@ LAUNCHER  := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMP
 # Our own builds treat warnings as errors; a consumer's build does not.
 CMAKE_CFG  = cmake -S . $(GENERATOR) $(LAUNCHER) -DUSBORVA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps deps-demo demo test test-plain test-asan test-clang package test-package bench bench-all fuzz format format-check clean
+.PHONY: all deps deps-demo demo python test test-plain test-asan test-clang package test-package bench bench-all fuzz format format-check clean
 
 all: deps $(BUILD)/plain/.configured
 	cmake -B $(BUILD)/plain -DUSBORVA_TESTS=ON > /dev/null
@@ -33,6 +33,11 @@ $(BUILD)/asan/.configured: | deps
 demo: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_tool
 	$(BUILD)/plain/tools/usborva/usborva demo
+
+# The Python package as a wheel with the shared library inside: build/plain/python/dist.
+python: deps $(BUILD)/plain/.configured
+	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_lib
+	sh python/build_wheel.sh $(BUILD)/plain/libusborva.so.0 $(BUILD)/plain/python
 
 # Plain tests (Release), the same under ASan+UBSan, a clang build, every fuzz target for a
 # few seconds, then the Debian packages installed into a scratch root and used.

@@ -9,7 +9,8 @@ set -e
 set_name=${1:-test}
 demo_packages="cmake g++ ninja-build"
 test_packages="$demo_packages libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
-fuse3 libfuse3-dev pkg-config dpkg-dev lintian man-db libglib2.0-dev python3-pytest"
+fuse3 libfuse3-dev pkg-config dpkg-dev lintian man-db libglib2.0-dev python3-pytest \
+python3-pip python3-setuptools python3-wheel python3-venv"
 case "$set_name" in
   demo) wanted=$demo_packages ;;
   test) wanted=$test_packages ;;

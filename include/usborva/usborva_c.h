@@ -344,6 +344,17 @@ USBORVA_C_EXPORT int32_t usborva_get_track(usborva_control* control, int16_t* tr
 USBORVA_C_EXPORT int32_t usborva_get_track_masked(usborva_control* control, int16_t* track_num,
                                                   char** out);
 
+/* The card's fields, read from the tracks the control holds (Track1Data, Track2Data) as
+ * the tool shows them: one "key=value" line each, ending in a line feed, in this order:
+ * track1, track2 (1 when the track was found, else 0); then for a malformed card (a track
+ * found but not well-formed, docs/cli.md) only "malformed=1", else pan (masked: at most
+ * the first six and last four digits, unless reveal is non-zero), pan_luhn_valid (0 or
+ * 1), surname, first_name, middle_initial, title, expiry (YYMM), service_code, and with
+ * reveal track1_discretionary, track2_discretionary. Absent fields are empty. Values are
+ * printable ASCII: only well-formed tracks fill them. *out may hold card data: free it with
+ * usborva_free, which overwrites it. */
+USBORVA_C_EXPORT int32_t usborva_card_view(usborva_control* control, int reveal, char** out);
+
 /* GetFName, GetLName, GetFNameMasked, GetLNameMasked. */
 USBORVA_C_EXPORT int32_t usborva_get_fname(usborva_control* control, char** out);
 USBORVA_C_EXPORT int32_t usborva_get_lname(usborva_control* control, char** out);

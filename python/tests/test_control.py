@@ -32,8 +32,8 @@ def test_session_on_the_simulated_terminal(host, tmp_path):
     control.PortOpen = True
     assert control.PortOpen is True
     assert control.UsbProduct == "USB Payment Terminal"
-    assert host.run_until(lambda: seen_ksn, 10000)
-    host.run_for(2000)
+    assert host.run_until(lambda: seen_ksn, 10)
+    host.run_for(2.0)
     assert host.scenario_finished
     names = [name for name, _ in events]
     assert names.index("DeviceStatusChanged") < names.index("CardStatusChanged") \

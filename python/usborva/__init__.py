@@ -1,29 +1,35 @@
 # SPDX-License-Identifier: Apache-2.0
 """Drive a USB HID payment terminal from Python, through libusborva's C interface.
 
-    host = usborva.Host(virtual_time=True)
-    host.use_scenario_file("examples/normal_swipe.scn")   # rehearse without hardware
-    control = host.create_control()
-    control.on_event = lambda event_id, args, ksn, epb: print(event_id, args)
-    control.PortOpen = True
-    host.run_for(2000)
-    print(control.DUKPTKSN)
+    with usborva.Host(virtual_time=True) as host:
+        host.use_scenario_file("examples/normal_swipe.scn")   # rehearse without hardware
+        with host.create_control() as control:
+            control.on("CardDataChanged", lambda event: print(control.masked_pan))
+            control.PortOpen = True
+            host.run_for(2.0)
 
 Properties are attributes spelled as the control's members; methods keep their names
-(GetTrack, FindElement, ...). Everything belongs to the thread that created the host.
-A failed call raises AutomationError (the control's error number, such as 382) or
-InterfaceError (a misuse the C interface caught).
+(GetTrack, FindElement, ...). Events reach handlers registered per event (Control.on),
+the legacy on_event callback, and Control.events(), an iterator for scripts.
+Everything belongs to the thread that created the host. A failed call raises
+AutomationError (the control's error number, such as 382, and its standard text) or
+InterfaceError (a misuse the C interface caught). usborva.testing rehearses scenarios in
+virtual time; usborva.aio drives a host from an asyncio event loop.
 """
+import collections as _collections
 import ctypes as _c
+import os as _os
+from typing import (Any, Callable, Deque, Dict, Iterator, List, Optional, Tuple, Union)
+
+from usborva._card import CardView, parse_card_lines as _parse_card_lines
+from usborva._events import ARGUMENTS, EVENT_IDS, EVENTS, Event, make_event as _make_event
 
 from usborva._library import (CHANGE_HANDLER, CONDITION, EVENT_HANDLER, MESSAGE_HANDLER,
                               lib as _lib)
 
-__all__ = ["AutomationError", "InterfaceError", "Host", "Control", "MISSING", "EVENTS"]
-
-# The control's events by dispatch identifier.
-EVENTS = {1: "CardDataChanged", 2: "CardDataError", 3: "DeviceStatusChanged",
-          4: "CardStatusChanged", 5: "PINResponse", 6: "SelectResponse", 7: "DisplayDone"}
+__all__ = ["AutomationError", "InterfaceError", "UsborvaError", "Host", "Control", "MISSING",
+           "EVENTS", "EVENT_IDS", "ARGUMENTS", "Event", "CardView", "PROPERTIES"]
+_Path = Union[str, "_os.PathLike[str]"]
 
 _EMPTY, _NULL, _INTEGER, _LONG, _BYTE, _BOOLEAN, _DOUBLE, _STRING, _BYTES, _VARIANT, \
     _MISSING = range(11)
@@ -42,17 +48,23 @@ MISSING = _Missing()
 class UsborvaError(Exception):
     """A failed call: status is the C interface's status, description its text."""
 
-    def __init__(self, status, description):
+    def __init__(self, status: int, description: str) -> None:
         super().__init__(f"{description} ({status})")
         self.status = status
         self.description = description
+
+    @property
+    def text(self) -> str:
+        """The standard text of the status ("Set not permitted" for 387)."""
+        return _text(self.status)
 
 
 class AutomationError(UsborvaError):
     """An error the control raised: number is its automation error number."""
 
     @property
-    def number(self):
+    def number(self) -> int:
+        """The automation error number (13, 382, 387, ...)."""
         return self.status
 
 
@@ -164,6 +176,8 @@ def _property_types():
 
 
 _PROPERTIES = _property_types()
+# The control's 37 properties in the library's order.
+PROPERTIES: Tuple[str, ...] = tuple(_PROPERTIES)
 DESIGN_MODE = 0x1
 VIRTUAL_TIME = 0x2
 
@@ -171,13 +185,19 @@ VIRTUAL_TIME = 0x2
 class Host:
     """The container of controls, with its loop; see usborva_c.h for each call."""
 
-    def __init__(self, user_mode=True, virtual_time=False, settings_root=None):
+    def __init__(self, user_mode: bool = True, virtual_time: bool = False,
+                 settings_root: Optional[_Path] = None) -> None:
+        """A run-time host (user_mode) or a form designer's; virtual_time plays waits at
+        once (rehearsals and tests); settings_root replaces the settings folder."""
         self._handle = _c.c_void_p()
         flags = (0 if user_mode else DESIGN_MODE) | (VIRTUAL_TIME if virtual_time else 0)
         _check(_lib.usborva_host_create(flags, _c.byref(self._handle)))
-        self._controls = []
-        self._keep = []  # callbacks the library holds
-        self.on_message = None
+        self._controls: List["Control"] = []
+        self._keep: List[Any] = []  # callbacks the library holds
+        # An exception of a Python handler, re-raised when the loop call returns: it must
+        # not cross the C loop, and ctypes would only print it.
+        self._handler_error: Optional[BaseException] = None
+        self.on_message: Optional[Callable[[str], None]] = None
         handler = MESSAGE_HANDLER(lambda user, text: self._message(text))
         self._keep.append(handler)
         self._call(_lib.usborva_host_set_message_handler, handler, None)
@@ -187,11 +207,25 @@ class Host:
     def _call(self, function, *args):
         _check(function(self._handle, *args), self._handle)
 
+    def _run(self, function, *args):
+        """A call that runs the loop: its failure, else a handler's exception, is raised."""
+        try:
+            self._call(function, *args)
+        finally:
+            error, self._handler_error = self._handler_error, None
+        if error is not None:
+            raise error
+
+    def _handler_failed(self, error: BaseException) -> None:
+        if self._handler_error is None:
+            self._handler_error = error
+        _lib.usborva_host_stop(self._handle)
+
     def _message(self, text):
         if self.on_message is not None:
             self.on_message(text.decode("utf-8", "replace"))
 
-    def close(self):
+    def close(self) -> None:
         """Terminates every control and the host; the handles are gone afterwards."""
         if self._handle:
             self._call(_lib.usborva_host_destroy)
@@ -199,39 +233,45 @@ class Host:
             for control in self._controls:
                 object.__setattr__(control, "_handle", _c.c_void_p())
 
-    def __enter__(self):
+    def __enter__(self) -> "Host":
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: Any) -> None:
         self.close()
 
     @property
-    def user_mode(self):
+    def user_mode(self) -> bool:
         raise AttributeError("write-only")
 
     @user_mode.setter
-    def user_mode(self, value):
+    def user_mode(self, value: bool) -> None:
         self._call(_lib.usborva_host_set_user_mode, int(bool(value)))
 
-    def use_scenario_file(self, path):
+    def use_scenario_file(self, path: _Path) -> None:
+        """Plays a scenario file on a simulated terminal instead of the machine's."""
         self._call(_lib.usborva_host_use_scenario_file, str(path).encode())
 
-    def use_scenario_text(self, text, source_name=None):
+    def use_scenario_text(self, text: str, source_name: Optional[str] = None) -> None:
+        """Plays scenario text on a simulated terminal instead of the machine's."""
         self._call(_lib.usborva_host_use_scenario_text, text.encode(),
                    source_name.encode() if source_name else None)
 
     @property
-    def scenario_finished(self):
+    def scenario_finished(self) -> bool:
+        """Whether the scenario has played its last line (True without a scenario)."""
         out = _c.c_int()
         self._call(_lib.usborva_host_scenario_finished, _c.byref(out))
         return bool(out.value)
 
-    def run_for(self, ms):
-        self._call(_lib.usborva_host_run_for, int(ms))
+    def run_for(self, seconds: float) -> None:
+        """Runs the loop for seconds (virtual ones on a virtual-time host): timers, reads,
+        events, the scenario's steps. An exception of an event handler stops the run and
+        is raised here."""
+        self._run(_lib.usborva_host_run_for, _ms(seconds))
 
-    def run_until(self, done, timeout_ms):
-        """Runs until done() is true; returns whether it was."""
-        errors = []
+    def run_until(self, done: Callable[[], Any], timeout: float) -> bool:
+        """Runs until done() is true or timeout seconds pass; returns whether it was."""
+        errors: List[BaseException] = []
 
         def condition(user):
             try:
@@ -242,24 +282,27 @@ class Host:
 
         callback = CONDITION(condition)
         met = _c.c_int()
-        self._call(_lib.usborva_host_run_until, callback, None, int(timeout_ms), _c.byref(met))
+        self._run(_lib.usborva_host_run_until, callback, None, _ms(timeout), _c.byref(met))
         if errors:
             raise errors[0]
         return bool(met.value)
 
-    def stop(self):
+    def stop(self) -> None:
+        """Ends a run_for or run_until early (from a handler, or another thread)."""
         _check(_lib.usborva_host_stop(self._handle))
 
-    def next_timeout_ms(self):
+    def next_timeout_ms(self) -> Optional[int]:
         """Milliseconds until dispatch is due (0: now), or None when nothing is scheduled."""
         out = _c.c_int64()
         self._call(_lib.usborva_host_next_timeout_ms, _c.byref(out))
         return None if out.value < 0 else out.value
 
-    def dispatch(self):
-        self._call(_lib.usborva_host_dispatch)
+    def dispatch(self) -> None:
+        """Does what is due now (for a loop other than run_for: see usborva.aio)."""
+        self._run(_lib.usborva_host_dispatch)
 
-    def create_control(self, init_properties=True):
+    def create_control(self, init_properties: bool = True) -> "Control":
+        """A new control; init_properties=False when load_bag follows."""
         control = Control(self)
         if init_properties:
             control.InitProperties()
@@ -267,16 +310,29 @@ class Host:
         return control
 
 
-class Control:
-    """One control; its properties are attributes spelled as the members."""
+def _ms(seconds: float) -> int:
+    return max(0, int(round(float(seconds) * 1000)))
 
-    def __init__(self, host):
+
+EventHandler = Callable[[Event], Any]
+
+
+class Control:
+    """One control; its properties are attributes spelled as the members.
+
+    Used as a context manager, it closes the port on the way out (and leaves the control
+    usable). Its handlers run on the host's thread while the host's loop runs.
+    """
+
+    def __init__(self, host: Host) -> None:
         object.__setattr__(self, "_host", host)
         object.__setattr__(self, "_handle", _c.c_void_p())
         _check(_lib.usborva_control_create(host._handle, _c.byref(self._handle)),
                host._handle)
         object.__setattr__(self, "on_event", None)
         object.__setattr__(self, "on_property_changed", None)
+        object.__setattr__(self, "_handlers", {})
+        object.__setattr__(self, "_queues", [])
         events = EVENT_HANDLER(self._event)
         changes = CHANGE_HANDLER(self._changed)
         object.__setattr__(self, "_callbacks", (events, changes))
@@ -287,18 +343,81 @@ class Control:
         _check(function(self._handle, *args), self._host._handle)
 
     def _event(self, user, control, event_id, args, count, ksn, epb):
-        if self.on_event is None:
-            return
-        values = tuple(args[i] for i in range(count))
-        decode = (lambda t: t.decode("utf-8", "replace") if t is not None else None)
-        self.on_event(event_id, values, decode(ksn), decode(epb))
+        try:
+            values = tuple(args[i] for i in range(count))
+            decode = (lambda t: t.decode("utf-8", "replace") if t is not None else None)
+            ksn, epb = decode(ksn), decode(epb)
+            event = _make_event(event_id, values, ksn, epb)
+            for queue in self._queues:
+                queue.append(event)
+            if self.on_event is not None:
+                self.on_event(event_id, values, ksn, epb)
+            for handler in tuple(self._handlers.get(event.name, ())):
+                handler(event)
+        except BaseException as error:  # never across the C loop
+            self._host._handler_failed(error)
 
     def _changed(self, user, control, name):
-        if self.on_property_changed is not None:
-            self.on_property_changed(name.decode())
+        try:
+            if self.on_property_changed is not None:
+                self.on_property_changed(name.decode())
+        except BaseException as error:
+            self._host._handler_failed(error)
+
+    # --- events
+    def on(self, event: str, handler: Optional[EventHandler] = None) -> Any:
+        """Calls handler(event) for each event of that name (``"CardDataChanged"``, ...).
+        Usable as a decorator: ``@control.on("PINResponse")``. Returns the handler."""
+        if event not in EVENT_IDS:
+            raise ValueError(f"the control has no event {event}")
+        if handler is None:
+            return lambda fn: self.on(event, fn)
+        self._handlers.setdefault(event, []).append(handler)
+        return handler
+
+    def off(self, event: str, handler: EventHandler) -> None:
+        """Removes a handler registered with on()."""
+        self._handlers.get(event, []).remove(handler)
+
+    def events(self, timeout: Optional[float] = None) -> Iterator[Event]:
+        """The control's events as they come, running the host's loop while it waits. The
+        iteration ends when timeout seconds pass without an event (None: never)."""
+        queue: Deque[Event] = _collections.deque()
+        self._queues.append(queue)
+        try:
+            while True:
+                if not queue:
+                    wait = 3600.0 if timeout is None else timeout
+                    while not self._host.run_until(lambda: queue, wait) and timeout is None:
+                        pass
+                    if not queue:
+                        return
+                yield queue.popleft()
+        finally:
+            self._queues.remove(queue)
+
+    def __enter__(self) -> "Control":
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        if self._handle and self.PortOpen:
+            self.PortOpen = False
+
+    # --- the card
+    def card_view(self, reveal: bool = False) -> CardView:
+        """The fields of the card the control holds (from Track1Data and Track2Data). The
+        PAN is masked (first six and last four digits at most) unless reveal=True."""
+        out = _c.c_void_p()
+        self._call(_lib.usborva_card_view, int(bool(reveal)), _c.byref(out))
+        return _parse_card_lines(_take_text(out) or "")
+
+    @property
+    def masked_pan(self) -> str:
+        """The card's PAN, masked; "" when the control holds no well-formed card."""
+        return self.card_view().pan
 
     # --- properties
-    def __getattr__(self, name):
+    def __getattr__(self, name: str) -> Any:
         tag = _PROPERTIES.get(name)
         if tag is None:
             raise AttributeError(name)
@@ -318,10 +437,10 @@ class Control:
         self._call(getter, key, _c.byref(out))
         return bool(out.value) if tag == _BOOLEAN else out.value
 
-    def __setattr__(self, name, value):
+    def __setattr__(self, name: str, value: Any) -> None:
         tag = _PROPERTIES.get(name)
         if tag is None:
-            if name in ("on_event", "on_property_changed"):
+            if name in ("on_event", "on_property_changed") or name.startswith("_"):
                 object.__setattr__(self, name, value)
                 return
             raise AttributeError(f"the control has no property {name}")
@@ -337,25 +456,30 @@ class Control:
             self._call(putter, key, int(value))
 
     # --- the container's calls
-    def InitProperties(self):
+    def InitProperties(self) -> None:
+        """Gives every property its default (a new control, without a bag)."""
         self._call(_lib.usborva_control_init_properties)
 
-    def load_bag(self, path):
+    def load_bag(self, path: _Path) -> None:
+        """Reads the properties from a property bag file (docs/property-bag-format.md)."""
         self._call(_lib.usborva_control_load_bag, str(path).encode())
 
-    def save_bag(self, path):
+    def save_bag(self, path: _Path) -> None:
+        """Writes the properties to a property bag file, atomically, mode 0600."""
         self._call(_lib.usborva_control_save_bag, str(path).encode())
 
     @property
-    def dirty(self):
+    def dirty(self) -> bool:
+        """Whether a property changed since the last load, save or mark_clean."""
         out = _c.c_int()
         self._call(_lib.usborva_control_dirty, _c.byref(out))
         return bool(out.value)
 
-    def mark_clean(self):
+    def mark_clean(self) -> None:
         self._call(_lib.usborva_control_mark_clean)
 
-    def close(self):
+    def close(self) -> None:
+        """Terminates the control (closing its port); the handle is gone afterwards."""
         self._call(_lib.usborva_control_destroy)
         object.__setattr__(self, "_handle", _c.c_void_p())
 
@@ -365,24 +489,24 @@ class Control:
         self._call(function, *args, _c.byref(out))
         return _take_text(out)
 
-    def GetTrack(self, TrackNum):
+    def GetTrack(self, TrackNum: int) -> Optional[str]:
         number = _c.c_int16(TrackNum)
         return self._text_call(_lib.usborva_get_track, _c.byref(number))
 
-    def GetTrackMasked(self, TrackNum):
+    def GetTrackMasked(self, TrackNum: int) -> Optional[str]:
         number = _c.c_int16(TrackNum)
         return self._text_call(_lib.usborva_get_track_masked, _c.byref(number))
 
-    def GetFName(self):
+    def GetFName(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_fname)
 
-    def GetLName(self):
+    def GetLName(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_lname)
 
-    def GetFNameMasked(self):
+    def GetFNameMasked(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_fname_masked)
 
-    def GetLNameMasked(self):
+    def GetLNameMasked(self) -> Optional[str]:
         return self._text_call(_lib.usborva_get_lname_masked)
 
     def _find(self, function, TrackNum, RefChar, Displacement, NumDigits, DirectionBack):
@@ -392,39 +516,41 @@ class Control:
                                    NumDigits.encode(), direction.handle)
             return text, direction.get()
 
-    def FindElement(self, TrackNum, RefChar, Displacement, NumDigits, DirectionBack=MISSING):
+    def FindElement(self, TrackNum: int, RefChar: str, Displacement: int, NumDigits: str,
+                    DirectionBack: Any = MISSING) -> Optional[str]:
         return self._find(_lib.usborva_find_element, TrackNum, RefChar, Displacement,
                           NumDigits, DirectionBack)[0]
 
-    def FindElementMasked(self, TrackNum, RefChar, Displacement, NumDigits,
-                          DirectionBack=MISSING):
+    def FindElementMasked(self, TrackNum: int, RefChar: str, Displacement: int,
+                          NumDigits: str, DirectionBack: Any = MISSING) -> Optional[str]:
         return self._find(_lib.usborva_find_element_masked, TrackNum, RefChar, Displacement,
                           NumDigits, DirectionBack)[0]
 
-    def FindElementWithDirection(self, TrackNum, RefChar, Displacement, NumDigits,
-                                 DirectionBack=MISSING, masked=False):
+    def FindElementWithDirection(self, TrackNum: int, RefChar: str, Displacement: int,
+                                 NumDigits: str, DirectionBack: Any = MISSING,
+                                 masked: bool = False) -> Tuple[Optional[str], Any]:
         """FindElement(Masked), also returning DirectionBack as the control left it."""
         function = _lib.usborva_find_element_masked if masked else _lib.usborva_find_element
         return self._find(function, TrackNum, RefChar, Displacement, NumDigits, DirectionBack)
 
-    def GetDefSetting(self, Key, strDefault=MISSING):
+    def GetDefSetting(self, Key: str, strDefault: Any = MISSING) -> Optional[str]:
         if strDefault is MISSING:
             return self._text_call(_lib.usborva_get_def_setting, Key.encode(), None)
         with _Value(strDefault) as default:
             return self._text_call(_lib.usborva_get_def_setting, Key.encode(), default.handle)
 
-    def SaveDefSetting(self, Key, Setting):
+    def SaveDefSetting(self, Key: str, Setting: str) -> Optional[str]:
         return self._text_call(_lib.usborva_save_def_setting, Key.encode(), Setting.encode())
 
-    def ClearBuffer(self):
+    def ClearBuffer(self) -> int:
         out = _c.c_int16()
         self._call(_lib.usborva_clear_buffer, _c.byref(out))
         return out.value
 
-    def About(self):
+    def About(self) -> Optional[str]:
         return self._text_call(_lib.usborva_about)
 
-    def InterpretMsg(self, sText):
+    def InterpretMsg(self, sText: str) -> bool:
         out = _c.c_int()
         self._call(_lib.usborva_interpret_msg, sText.encode(), _c.byref(out))
         return bool(out.value)
@@ -435,10 +561,10 @@ class Control:
             self._call(function, CommandString.encode(), output.handle, _c.byref(result))
             return result.value, output.get()
 
-    def GetFeatureReport(self, CommandString, OutPutData=None):
+    def GetFeatureReport(self, CommandString: str, OutPutData: Any = None) -> Tuple[int, Any]:
         """Returns (result, OutPutData as the control left it)."""
         return self._feature(_lib.usborva_get_feature_report, CommandString, OutPutData)
 
-    def SetFeatureReport(self, CommandString, OutPutData=None):
+    def SetFeatureReport(self, CommandString: str, OutPutData: Any = None) -> Tuple[int, Any]:
         """Returns (result, OutPutData as the control left it)."""
         return self._feature(_lib.usborva_set_feature_report, CommandString, OutPutData)

@@ -62,6 +62,7 @@ _SIGNATURES = {
     "usborva_put_value": (CONTROL, _c.c_char_p, VALUE),
     "usborva_get_track": (CONTROL, _P(_c.c_int16), _TEXT_OUT),
     "usborva_get_track_masked": (CONTROL, _P(_c.c_int16), _TEXT_OUT),
+    "usborva_card_view": (CONTROL, _c.c_int, _TEXT_OUT),
     "usborva_get_fname": (CONTROL, _TEXT_OUT),
     "usborva_get_lname": (CONTROL, _TEXT_OUT),
     "usborva_get_fname_masked": (CONTROL, _TEXT_OUT),
@@ -101,16 +102,34 @@ _SIGNATURES = {
 _RESTYPES = {"usborva_error_text": _c.c_char_p, "usborva_free": None}
 
 
-def _find():
+# The library a wheel built by `make python` carries beside this file.
+BUNDLED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "libusborva.so.0")
+
+
+def _candidates():
+    """The bundled library first, then USBORVA_LIBRARY, then the system's."""
+    if os.path.exists(BUNDLED):
+        yield BUNDLED
     explicit = os.environ.get("USBORVA_LIBRARY")
     if explicit:
-        return explicit
-    return ctypes.util.find_library("usborva") or "libusborva.so.0"
+        yield explicit
+    yield ctypes.util.find_library("usborva") or "libusborva.so.0"
+
+
+def _open():
+    failures = []
+    for path in _candidates():
+        try:
+            return ctypes.CDLL(path)
+        except OSError as error:
+            failures.append(str(error))
+    raise ImportError("libusborva cannot be loaded: install it, or set USBORVA_LIBRARY to "
+                      "the shared library (" + "; ".join(failures) + ")")
 
 
 def load():
     """The library with every function declared."""
-    lib = ctypes.CDLL(_find())
+    lib = _open()
     for name, argtypes in _SIGNATURES.items():
         function = getattr(lib, name)
         function.argtypes = argtypes
