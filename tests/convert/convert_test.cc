@@ -85,8 +85,9 @@ TEST(HexToTextTest, PairsBecomeCharacters) {
   const std::pair<const char16_t*, int32_t> failures[] = {
       {u"ZZ", 13}, {u"41 42", 13}, {u"4G", 13}, {u"+1", 13}, {u"41-", 13}, {u"\uFF11", 13},
   };
-  for (const auto& [text, number] : failures) {
-    EXPECT_EQ(ErrorOf([&] { HexToText(text); }), number) << StringToUtf8(text);
+  for (const auto& failure : failures) {
+    const char16_t* text = failure.first;  // a lambda may not capture a structured binding
+    EXPECT_EQ(ErrorOf([&] { HexToText(text); }), failure.second) << StringToUtf8(text);
   }
 }
 
@@ -120,8 +121,9 @@ TEST(HexToBytesTest, FailuresReturnNothing) {
       {u"ZZ", 13},      {u"0E\t10", 13}, {u"0E,10", 13}, {u"0x0E", 13},
       {u"0E 10 05", 9}, {u"0E100", 9},   {u"-1", 13},
   };
-  for (const auto& [text, number] : failures) {
-    EXPECT_EQ(ErrorOf([&] { HexToBytes(text, 2); }), number) << StringToUtf8(text);
+  for (const auto& failure : failures) {
+    const char16_t* text = failure.first;
+    EXPECT_EQ(ErrorOf([&] { HexToBytes(text, 2); }), failure.second) << StringToUtf8(text);
   }
   EXPECT_EQ(ErrorOf([] { HexToBytes(u"00", -1); }), 9);
 }
