@@ -4,13 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz_checks.h"
 #include "usborva/card_view.h"
 
 namespace {
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
+using usborva::fuzz::Require;
 
 }  // namespace
 

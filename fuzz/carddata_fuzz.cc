@@ -10,18 +10,17 @@
 #include "carddata/locate_element.h"
 #include "carddata/names.h"
 #include "carddata/stored_tracks.h"
+#include "fuzz_checks.h"
 
 namespace {
+
+using usborva::fuzz::Require;
 
 using usborva::String;
 using usborva::Variant;
 
 bool IsPieceOf(const String& piece, const String& text) {
   return piece.empty() || text.find(piece) != String::npos;
-}
-
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
 }
 
 Variant DirectionFrom(uint8_t kind) {

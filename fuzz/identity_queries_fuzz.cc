@@ -19,17 +19,16 @@
 #include <span>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "transport/transport.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 
 namespace {
 
-using usborva::String;
+using usborva::fuzz::Require;
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
+using usborva::String;
 
 class AnsweringTerminal : public usborva::SimulatedHidSystem {
  public:

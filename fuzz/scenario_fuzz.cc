@@ -10,15 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_checks.h"
 #include "usborva/scenario.h"
 
 namespace {
 
-namespace scenario = usborva::scenario;
+using usborva::fuzz::Require;
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
+namespace scenario = usborva::scenario;
 
 void CheckScenario(const scenario::Scenario& parsed) {
   Require(parsed.steps.size() <= scenario::kMaxSteps);

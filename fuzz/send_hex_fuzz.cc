@@ -8,30 +8,14 @@
 #include <string_view>
 
 #include "args.h"
+#include "fuzz_checks.h"
 #include "hex_command.h"
 #include "usborva/text_guard.h"
 
 namespace {
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-// The message as a person reads it for numbers: each escape (\\xHH, \\uHHHH) as one blank,
-// as the guard reads the character it stands for, so an escape's hex digits do not join
-// the digits beside it.
-std::string EscapesAsBlanks(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'u')) {
-      i += std::min<size_t>(text[i + 1] == 'x' ? 4 : 6, text.size() - i);
-      out += ' ';
-      continue;
-    }
-    out += text[i++];
-  }
-  return out;
-}
+using usborva::fuzz::EscapesAsBlanks;
+using usborva::fuzz::Require;
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
