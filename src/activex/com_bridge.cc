@@ -171,7 +171,7 @@ void ToVariant(const Variant& value, VARIANT* out) {
   }
 }
 
-HRESULT ReportError(HRESULT hr, const wchar_t* description) {
+HRESULT ReportError(HRESULT hr, const wchar_t* description) noexcept {
   ComPtr<ICreateErrorInfo> create;
   if (SUCCEEDED(CreateErrorInfo(create.Put()))) {
     create->SetSource(const_cast<LPOLESTR>(kErrorSource));
@@ -183,7 +183,7 @@ HRESULT ReportError(HRESULT hr, const wchar_t* description) {
   return hr;
 }
 
-HRESULT ReportError(const ComError& error) {
+HRESULT ReportError(const ComError& error) noexcept {
   if (error.description().empty()) {
     SetErrorInfo(0, nullptr);
     return error.hr();
@@ -210,15 +210,21 @@ void ThrowInvokeFailure(HRESULT hr, EXCEPINFO& exception) {
   throw ComError(hr, std::move(description));
 }
 
-HRESULT ReportError(const AutomationError& error) {
-  const std::string& own = error.description();
-  const std::string text = own.empty() ? AutomationError::StandardText(error.number()) : own;
-  std::wstring wide(text.begin(), text.end());  // the standard texts are ASCII
-  if (!own.empty()) {
-    const String utf16 = Utf8ToString(own);
-    wide.assign(utf16.begin(), utf16.end());
+HRESULT ReportError(const AutomationError& error) noexcept {
+  const HRESULT hr = static_cast<HRESULT>(error.hresult());
+  try {
+    const std::string& own = error.description();
+    const std::string text = own.empty() ? AutomationError::StandardText(error.number()) : own;
+    std::wstring wide(text.begin(), text.end());  // the standard texts are ASCII
+    if (!own.empty()) {
+      const String utf16 = Utf8ToString(own);
+      wide.assign(utf16.begin(), utf16.end());
+    }
+    return ReportError(hr, wide.c_str());
+  } catch (const std::bad_alloc&) {
+    SetErrorInfo(0, nullptr);  // no older error may pass for this one
+    return hr;
   }
-  return ReportError(static_cast<HRESULT>(error.hresult()), wide.c_str());
 }
 
 }  // namespace usborva::activex

@@ -10,7 +10,6 @@
 // clang-format on
 
 #include <exception>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -91,29 +90,13 @@ const VARIANT& Dereferenced(const VARIANT& value);
 void ToVariant(const Variant& value, VARIANT* out);
 
 // The HRESULT and error object of an automation error: 0x800A0000 + number, the standard
-// text unless the error has its own.
-HRESULT ReportError(const AutomationError& error);
-HRESULT ReportError(HRESULT hr, const wchar_t* description);
-HRESULT ReportError(const ComError& error);
-
-// Runs body and turns what it throws into an HRESULT with error information; S_OK when it
-// returns. Nothing escapes to the caller across the COM boundary.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    body();
-    SetErrorInfo(0, nullptr);
-    return S_OK;
-  } catch (const AutomationError& error) {
-    return ReportError(error);
-  } catch (const ComError& error) {
-    return ReportError(error);
-  } catch (const std::bad_alloc&) {
-    return ReportError(E_OUTOFMEMORY, L"Out of memory");
-  } catch (...) {
-    return ReportError(E_UNEXPECTED, L"Unexpected failure");
-  }
-}
+// text unless the error has its own. Without memory for the text, the code alone (and no
+// error object): the caller still learns which error it was.
+HRESULT ReportError(const AutomationError& error) noexcept;
+// hr, with an error object of this component that says description.
+HRESULT ReportError(HRESULT hr, const wchar_t* description) noexcept;
+// A partner's failure: its code, with its description when it gave one.
+HRESULT ReportError(const ComError& error) noexcept;
 
 }  // namespace usborva::activex
 

@@ -5,17 +5,13 @@
 
 #include <new>
 
+#include "activex/com_entry.h"
+#include "activex/interface_table.h"
+
 namespace usborva::activex {
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return QueryInterfaceTable({{IID_IUnknown, this}, {IID_IConnectionPoint, this}}, iid, object);
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
@@ -36,13 +32,10 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   *cookie = 0;
   ComPtr<IUnknown> typed;
   if (FAILED(sink->QueryInterface(iid_, typed.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
-  try {
+  return Guarded(ErrorReport::kResultOnly, [&] {
     sinks_.emplace_back(next_cookie_, std::move(typed));
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  *cookie = next_cookie_++;
-  return S_OK;
+    *cookie = next_cookie_++;
+  });
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
@@ -65,24 +58,29 @@ std::vector<ComPtr<IUnknown>> ConnectionPoint::Snapshot() const {
 
 namespace {
 
-// A snapshot enumerator over items of type Item (IConnectionPoint* or CONNECTDATA), as
-// IEnumConnectionPoints and IEnumConnections want it. Each item holds a reference.
-template <typename Enum, typename Item, const IID& kIid>
+// One advised sink as IEnumConnections hands it out.
+struct Connection {
+  ComPtr<IUnknown> sink;
+  DWORD cookie;
+};
+
+void HandOut(const ComPtr<IConnectionPoint>& point, IConnectionPoint** out) { point.CopyTo(out); }
+
+void HandOut(const Connection& connection, CONNECTDATA* out) {
+  out->dwCookie = connection.cookie;
+  connection.sink.CopyTo(&out->pUnk);
+}
+
+// A snapshot enumerator, as IEnumConnectionPoints and IEnumConnections want it: Held keeps
+// a reference to each item for as long as the enumerator (or a clone) lives, and every item
+// handed out through Next carries a new reference of its own.
+template <typename Enum, typename Item, typename Held, const IID& kIid>
 class Enumerator final : public Enum {
  public:
-  Enumerator(std::vector<Item> items, size_t next) : items_(std::move(items)), next_(next) {
-    for (Item& item : items_) Unknown(item)->AddRef();
-  }
+  Enumerator(std::vector<Held> items, size_t next) : items_(std::move(items)), next_(next) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIid)) {
-      *object = static_cast<Enum*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return QueryInterfaceTable({{IID_IUnknown, this}, {kIid, this}}, iid, object);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
   STDMETHODIMP_(ULONG) Release() override {
@@ -94,10 +92,7 @@ class Enumerator final : public Enum {
     if (fetched != nullptr) *fetched = 0;
     if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
     ULONG got = 0;
-    while (got < count && next_ < items_.size()) {
-      out[got] = items_[next_++];
-      Unknown(out[got++])->AddRef();
-    }
+    while (got < count && next_ < items_.size()) HandOut(items_[next_++], &out[got++]);
     if (fetched != nullptr) *fetched = got;
     return got == count ? S_OK : S_FALSE;
   }
@@ -116,55 +111,45 @@ class Enumerator final : public Enum {
   STDMETHODIMP Clone(Enum** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    try {
-      *out = new Enumerator(items_, next_);
-    } catch (...) {
-      return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    return Guarded(ErrorReport::kResultOnly, [&] { *out = new Enumerator(items_, next_); });
   }
 
  private:
-  ~Enumerator() {
-    for (Item& item : items_) Unknown(item)->Release();
-  }
-  static IUnknown* Unknown(IConnectionPoint* point) { return point; }
-  static IUnknown* Unknown(const CONNECTDATA& data) { return data.pUnk; }
+  ~Enumerator() = default;
 
   LONG references_ = 1;
-  std::vector<Item> items_;
+  std::vector<Held> items_;
   size_t next_;
 };
 
-using PointEnumerator =
-    Enumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
-using ConnectionEnumerator = Enumerator<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
+using PointEnumerator = Enumerator<IEnumConnectionPoints, IConnectionPoint*,
+                                   ComPtr<IConnectionPoint>, IID_IEnumConnectionPoints>;
+using ConnectionEnumerator =
+    Enumerator<IEnumConnections, CONNECTDATA, Connection, IID_IEnumConnections>;
 
 }  // namespace
 
-HRESULT EnumeratePoints(std::vector<IConnectionPoint*> points, IEnumConnectionPoints** out) {
+HRESULT EnumeratePoints(std::initializer_list<IConnectionPoint*> points,
+                        IEnumConnectionPoints** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  try {
-    *out = new PointEnumerator(std::move(points), 0);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+  return Guarded(ErrorReport::kResultOnly, [&] {
+    std::vector<ComPtr<IConnectionPoint>> items;
+    items.reserve(points.size());
+    for (IConnectionPoint* point : points) items.push_back(ComPtr<IConnectionPoint>::Share(point));
+    *out = new PointEnumerator(std::move(items), 0);
+  });
 }
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
   if (connections == nullptr) return E_POINTER;
   *connections = nullptr;
-  try {
-    std::vector<CONNECTDATA> items;
+  return Guarded(ErrorReport::kResultOnly, [&] {
+    std::vector<Connection> items;
     items.reserve(sinks_.size());
-    for (const auto& [cookie, sink] : sinks_) items.push_back(CONNECTDATA{sink.get(), cookie});
+    for (const auto& [cookie, sink] : sinks_) items.push_back(Connection{sink, cookie});
     *connections = new ConnectionEnumerator(std::move(items), 0);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+  });
 }
 
 }  // namespace usborva::activex

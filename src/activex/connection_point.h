@@ -7,6 +7,7 @@
 #include <ocidl.h>
 // clang-format on
 
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -44,8 +45,10 @@ class ConnectionPoint final : public IConnectionPoint {
   std::vector<std::pair<DWORD, ComPtr<IUnknown>>> sinks_;
 };
 
-// Hands out the control's connection points one by one.
-HRESULT EnumeratePoints(std::vector<IConnectionPoint*> points, IEnumConnectionPoints** out);
+// Hands out the control's connection points one by one, each enumerator holding a reference
+// to every point. E_OUTOFMEMORY when it cannot be made.
+HRESULT EnumeratePoints(std::initializer_list<IConnectionPoint*> points,
+                        IEnumConnectionPoints** out);
 
 }  // namespace usborva::activex
 

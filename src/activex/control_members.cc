@@ -2,6 +2,7 @@
 // The default interface _USBORVA: each member hands its arguments to the portable control
 // and its result or error back to the caller.
 #include "activex/com_bridge.h"
+#include "activex/com_entry.h"
 #include "activex/control_object.h"
 
 namespace usborva::activex {
@@ -20,10 +21,12 @@ HRESULT GetNumber(T* out, Get&& get) {
   return Guarded([&] { *out = static_cast<T>(get()); });
 }
 
-HRESULT GetVariant(VARIANT* out, const Variant& value) {
+// The getter runs inside the guard too: copying the control's value may run out of memory.
+template <typename Get>
+HRESULT GetVariant(VARIANT* out, Get&& get) {
   if (out == nullptr) return E_POINTER;
   VariantInit(out);
-  return Guarded([&] { ToVariant(value, out); });
+  return Guarded([&] { ToVariant(get(), out); });
 }
 
 Variant ArgumentOrMissing(const VARIANT* value) {
@@ -56,6 +59,22 @@ Variant ExchangeInput(const VARIANT* output) {
   } catch (const AutomationError&) {
     return Variant::Missing();
   }
+}
+
+// FindElement or FindElementMasked of the control, as the interface passes its arguments:
+// DirectionBack is written back only when the control changed it.
+using FindMember = String (USBORVA::*)(int16_t, String, int16_t, String, Variant&);
+
+HRESULT Find(USBORVA& control, FindMember find, short TrackNum, BSTR RefChar, short Displacement,
+             BSTR NumDigits, VARIANT* DirectionBack, BSTR* Result) {
+  return GetText(Result, [&] {
+    const Variant given = ArgumentOrMissing(DirectionBack);
+    Variant direction = given;
+    String found =
+        (control.*find)(TrackNum, FromBstr(RefChar), Displacement, FromBstr(NumDigits), direction);
+    if (!(direction == given)) WriteBack(DirectionBack, direction);
+    return found;
+  });
 }
 
 }  // namespace
@@ -126,7 +145,7 @@ STDMETHODIMP ControlObject::put_PortOpen(VARIANT_BOOL Value) {
 }
 
 STDMETHODIMP ControlObject::get_SigilData(VARIANT* Value) {
-  return GetVariant(Value, control_->get_SigilData());
+  return GetVariant(Value, [&] { return control_->get_SigilData(); });
 }
 
 STDMETHODIMP ControlObject::put_SigilData(VARIANT Value) {
@@ -134,7 +153,7 @@ STDMETHODIMP ControlObject::put_SigilData(VARIANT Value) {
 }
 
 STDMETHODIMP ControlObject::get_SessionID(VARIANT* Value) {
-  return GetVariant(Value, control_->get_SessionID());
+  return GetVariant(Value, [&] { return control_->get_SessionID(); });
 }
 
 STDMETHODIMP ControlObject::put_SessionID(VARIANT Value) {
@@ -161,27 +180,15 @@ STDMETHODIMP ControlObject::GetLName(BSTR* Result) {
 
 STDMETHODIMP ControlObject::FindElement(short TrackNum, BSTR RefChar, short Displacement,
                                         BSTR NumDigits, VARIANT* DirectionBack, BSTR* Result) {
-  return GetText(Result, [&] {
-    const Variant given = ArgumentOrMissing(DirectionBack);
-    Variant direction = given;
-    String found = control_->FindElement(TrackNum, FromBstr(RefChar), Displacement,
-                                         FromBstr(NumDigits), direction);
-    if (!(direction == given)) WriteBack(DirectionBack, direction);
-    return found;
-  });
+  return Find(*control_, &USBORVA::FindElement, TrackNum, RefChar, Displacement, NumDigits,
+              DirectionBack, Result);
 }
 
 STDMETHODIMP ControlObject::FindElementMasked(short TrackNum, BSTR RefChar, short Displacement,
                                               BSTR NumDigits, VARIANT* DirectionBack,
                                               BSTR* Result) {
-  return GetText(Result, [&] {
-    const Variant given = ArgumentOrMissing(DirectionBack);
-    Variant direction = given;
-    String found = control_->FindElementMasked(TrackNum, FromBstr(RefChar), Displacement,
-                                               FromBstr(NumDigits), direction);
-    if (!(direction == given)) WriteBack(DirectionBack, direction);
-    return found;
-  });
+  return Find(*control_, &USBORVA::FindElementMasked, TrackNum, RefChar, Displacement, NumDigits,
+              DirectionBack, Result);
 }
 
 STDMETHODIMP ControlObject::GetDefSetting(BSTR* Key, VARIANT strDefault, BSTR* Result) {
@@ -232,15 +239,15 @@ STDMETHODIMP ControlObject::InterpretMsg(BSTR* sText, VARIANT_BOOL* Result) {
 HRESULT ControlObject::Exchange(bool get, BSTR command, VARIANT* output, LONG* result) {
   if (result == nullptr) return E_POINTER;
   *result = 0;
-  try {
+  // Out of memory while copying the command or the answer: nothing was handed back, and
+  // the result stays 0 (the failure's HRESULT has no one to go to).
+  Guarded(ErrorReport::kResultOnly, [&] {
     const Variant given = ExchangeInput(output);
     Variant data = given;
     *result = get ? control_->GetFeatureReport(FromBstr(command), data)
                   : control_->SetFeatureReport(FromBstr(command), data);
     if (*result == 1) WriteBack(output, data);
-  } catch (...) {
-    // Out of memory while copying the command or the answer: nothing was handed back.
-  }
+  });
   SetErrorInfo(0, nullptr);
   return S_OK;
 }

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "activex/com_bridge.h"
+#include "activex/com_entry.h"
+#include "activex/interface_table.h"
 #include "activex/member_ids.h"
 #include "activex/module.h"
 #include "usborva/scenario.h"
@@ -26,29 +28,35 @@ HRESULT LoadTypeInfos(ComPtr<ITypeInfo>& dispatch_info, ComPtr<ITypeInfo>& inter
   return hr;
 }
 
+// The simulated terminal named by the environment, or nullptr; a scenario that cannot be
+// read fails the creation with the scenario's own account of what is wrong.
+std::unique_ptr<ScenarioLease> LeaseOrExplain() {
+  try {
+    return LeaseScenarioMachine();
+  } catch (const scenario::ScenarioError& error) {
+    const String text = Utf8ToString(std::string("Scenario ") + error.what());
+    throw ComError(E_FAIL, std::wstring(text.begin(), text.end()));
+  }
+}
+
 }  // namespace
 
+// Everything acquired is owned by a local until the object owns it, so a failure at any
+// step (the type library, the scenario, memory) gives back all of it.
 HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  ComPtr<ITypeInfo> dispatch_info;
-  ComPtr<ITypeInfo> interface_info;
-  const HRESULT hr = LoadTypeInfos(dispatch_info, interface_info);
-  if (FAILED(hr)) return hr;
-  try {
-    std::unique_ptr<ScenarioLease> scenario = LeaseScenarioMachine();
+  return Guarded(ErrorReport::kErrorObject, [&] {
+    ComPtr<ITypeInfo> dispatch_info;
+    ComPtr<ITypeInfo> interface_info;
+    const HRESULT hr = LoadTypeInfos(dispatch_info, interface_info);
+    if (FAILED(hr)) return hr;
+    std::unique_ptr<ScenarioLease> scenario = LeaseOrExplain();
     // The new object starts with one reference, which this pointer owns.
     ComPtr<ControlObject> control(new ControlObject(std::move(scenario), std::move(dispatch_info),
                                                     std::move(interface_info)));
     return control->QueryInterface(iid, object);
-  } catch (const scenario::ScenarioError& error) {
-    const String text = Utf8ToString(std::string("Scenario ") + error.what());
-    return ReportError(E_FAIL, std::wstring(text.begin(), text.end()).c_str());
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 ControlObject::ControlObject(std::unique_ptr<ScenarioLease> scenario,
@@ -65,11 +73,11 @@ ControlObject::ControlObject(std::unique_ptr<ScenarioLease> scenario,
 }
 
 ControlObject::~ControlObject() {
-  try {
+  // Closing a device that is already gone has nothing left to report to anyone; the
+  // caller of the last Release keeps whatever error object it has.
+  Guarded(ErrorReport::kResultOnly, [&] {
     if (!terminated_) control_->Terminate();
-  } catch (...) {
-    // Closing a device that is already gone has nothing left to report to anyone.
-  }
+  });
   control_.reset();
   scenario_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
@@ -77,34 +85,29 @@ ControlObject::~ControlObject() {
 }
 
 STDMETHODIMP ControlObject::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  void* found = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-      IsEqualIID(iid, IID__USBORVA)) {
-    found = static_cast<_USBORVA*>(this);
-  } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-    found = static_cast<IConnectionPointContainer*>(this);
-  } else if (IsEqualIID(iid, IID_IProvideClassInfo) || IsEqualIID(iid, IID_IProvideClassInfo2)) {
-    found = static_cast<IProvideClassInfo2*>(this);
-  } else if (IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IPersistStreamInit)) {
-    found = static_cast<IPersistStreamInit*>(this);
-  } else if (IsEqualIID(iid, IID_IPersistPropertyBag)) {
-    found = static_cast<IPersistPropertyBag*>(this);
-  } else if (IsEqualIID(iid, IID_IOleObject)) {
-    found = static_cast<IOleObject*>(this);
-  } else if (IsEqualIID(iid, IID_IOleControl)) {
-    found = static_cast<IOleControl*>(this);
-  } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject)) {
-    found = static_cast<IOleInPlaceObject*>(this);
-  } else if (IsEqualIID(iid, IID_IViewObject) || IsEqualIID(iid, IID_IViewObject2)) {
-    found = static_cast<IViewObject2*>(this);
-  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-    found = static_cast<ISupportErrorInfo*>(this);
-  }
-  *object = found;
-  if (found == nullptr) return E_NOINTERFACE;
-  AddRef();
-  return S_OK;
+  auto* const dual = static_cast<_USBORVA*>(this);
+  auto* const points = static_cast<IConnectionPointContainer*>(this);
+  auto* const class_info = static_cast<IProvideClassInfo2*>(this);
+  auto* const stream = static_cast<IPersistStreamInit*>(this);
+  auto* const in_place = static_cast<IOleInPlaceObject*>(this);
+  auto* const view = static_cast<IViewObject2*>(this);
+  return QueryInterfaceTable({{IID_IUnknown, dual},
+                              {IID_IDispatch, dual},
+                              {IID__USBORVA, dual},
+                              {IID_IConnectionPointContainer, points},
+                              {IID_IProvideClassInfo, class_info},
+                              {IID_IProvideClassInfo2, class_info},
+                              {IID_IPersist, stream},
+                              {IID_IPersistStreamInit, stream},
+                              {IID_IPersistPropertyBag, static_cast<IPersistPropertyBag*>(this)},
+                              {IID_IOleObject, static_cast<IOleObject*>(this)},
+                              {IID_IOleControl, static_cast<IOleControl*>(this)},
+                              {IID_IOleWindow, in_place},
+                              {IID_IOleInPlaceObject, in_place},
+                              {IID_IViewObject, view},
+                              {IID_IViewObject2, view},
+                              {IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(this)}},
+                             iid, object);
 }
 
 STDMETHODIMP_(ULONG) ControlObject::AddRef() { return ++references_; }
@@ -135,8 +138,17 @@ STDMETHODIMP ControlObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT coun
   return DispGetIDsOfNames(interface_info_.get(), names, count, ids);
 }
 
-STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+// Every member is guarded itself; the guard here only keeps what the type library's
+// machinery might throw on its way to them from reaching the caller.
+STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
+  return Guarded(ErrorReport::kResultOnly, [&] {
+    return InvokeMember(id, iid, lcid, flags, params, result, exception, arg_error);
+  });
+}
+
+HRESULT ControlObject::InvokeMember(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                    VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   // A handler may release the last reference during the call.
   const ComPtr<_USBORVA> self = ComPtr<_USBORVA>::Share(this);
@@ -202,11 +214,7 @@ void ControlObject::NotifyChanged(std::u16string_view name) {
 STDMETHODIMP ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (points == nullptr) return E_POINTER;
   *points = nullptr;
-  try {
-    return EnumeratePoints({&events_point_, &notify_point_}, points);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  return EnumeratePoints({&events_point_, &notify_point_}, points);
 }
 
 STDMETHODIMP ControlObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {

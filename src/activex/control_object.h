@@ -234,6 +234,9 @@ class ControlObject final : public _USBORVA,
   void NotifyChanged(std::u16string_view name);
   void Fire(DISPID id, DISPPARAMS& params);
   HRESULT Exchange(bool get, BSTR command, VARIANT* output, LONG* result);
+  // IDispatch::Invoke, inside its guard.
+  HRESULT InvokeMember(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                       VARIANT* result, EXCEPINFO* exception, UINT* arg_error);
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT rect);
 
   // EventSink: the seven events, raised through the connection point.

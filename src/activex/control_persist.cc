@@ -5,6 +5,7 @@
 #include <string>
 
 #include "activex/com_bridge.h"
+#include "activex/com_entry.h"
 #include "activex/control_object.h"
 #include "activex/stream_bag.h"
 
@@ -62,8 +63,7 @@ STDMETHODIMP ControlObject::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
 STDMETHODIMP ControlObject::InitNew() {
   if (initialised_) return E_UNEXPECTED;
   initialised_ = true;
-  control_->InitProperties();
-  return S_OK;
+  return Guarded([&] { control_->InitProperties(); });
 }
 
 STDMETHODIMP ControlObject::Load(IPropertyBag* bag, IErrorLog* log) {

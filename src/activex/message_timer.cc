@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "activex/message_timer.h"
 
+#include "activex/com_entry.h"
+
 namespace usborva::activex {
 namespace {
 
@@ -66,13 +68,13 @@ LRESULT CALLBACK MessageTimer::WindowProc(HWND window, UINT message, WPARAM wpar
     auto* timer = reinterpret_cast<MessageTimer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (timer != nullptr && timer->enabled_) {
       // No C++ exception may unwind through the system's message dispatch: a tick that
-      // fails is dropped, and the next one tries again.
-      try {
+      // fails is dropped (one that fails unexpectedly is recorded for a debugger), and the
+      // next one tries again.
+      Guarded(ErrorReport::kResultOnly, [timer] {
         // The tick handler may destroy the timer's owner; nothing here is touched after it.
         std::function<void()> tick = timer->on_tick_;
         tick();
-      } catch (...) {
-      }
+      });
     }
     return 0;
   }

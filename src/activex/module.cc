@@ -7,9 +7,9 @@
 #include <olectl.h>
 // clang-format on
 
-#include <new>
-
+#include "activex/com_entry.h"
 #include "activex/control_object.h"
+#include "activex/interface_table.h"
 #include "activex/message_timer.h"
 #include "activex/registration.h"
 #include "platform/win32/win32_hid_system.h"
@@ -24,14 +24,7 @@ LONG server_locks = 0;
 class ClassFactory final : public IClassFactory {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return QueryInterfaceTable({{IID_IUnknown, this}, {IID_IClassFactory, this}}, iid, object);
   }
   // The factory is static: its references only keep the server loaded.
   STDMETHODIMP_(ULONG) AddRef() override {
@@ -93,6 +86,8 @@ HRESULT ModuleTypeLib(ITypeLib** library) {
 
 }  // namespace usborva::activex
 
+using usborva::activex::ErrorReport;
+using usborva::activex::Guarded;
 using usborva::activex::ModuleHandle;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -121,17 +116,10 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 // Registration builds key names as strings: running out of memory there is a failure
 // to register, not an exception across the export.
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  try {
-    return usborva::activex::RegisterServer(ModuleHandle());
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  return Guarded(ErrorReport::kResultOnly,
+                 [] { return usborva::activex::RegisterServer(ModuleHandle()); });
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  try {
-    return usborva::activex::UnregisterServer();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  return Guarded(ErrorReport::kResultOnly, [] { return usborva::activex::UnregisterServer(); });
 }

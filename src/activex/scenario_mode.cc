@@ -85,13 +85,15 @@ std::unique_ptr<ScenarioLease> LeaseScenarioMachine() {
     auto it = Machines().find(thread);
     if (it != Machines().end()) return std::make_unique<Lease>(*it->second);
   }
+  // The lease exists before the machine is registered: a registered machine always has a
+  // lease that takes it down, and a failure before then leaves nothing installed.
   auto machine = std::make_unique<Machine>(scenario::LoadScenario(path));
-  Machine& held = *machine;
+  auto lease = std::make_unique<Lease>(*machine);
   {
     std::lock_guard lock(machines_mutex);
     Machines()[thread] = std::move(machine);
   }
-  return std::make_unique<Lease>(held);
+  return lease;
 }
 
 }  // namespace usborva::activex

@@ -93,6 +93,14 @@ void WriteValue(Writer& w, const Variant& v) {
   }
 }
 
+// A number stored as T, made into its Variant; nullopt when the bytes end first.
+template <typename T>
+std::optional<Variant> ReadNumber(Reader& r, Variant (*make)(T)) {
+  T x;
+  if (!r.Number(&x)) return std::nullopt;
+  return make(x);
+}
+
 std::optional<Variant> ReadValue(Reader& r) {
   uint8_t tag = 0;
   if (!r.Number(&tag)) return std::nullopt;
@@ -101,31 +109,19 @@ std::optional<Variant> ReadValue(Reader& r) {
       return Variant();
     case VarType::kNull:
       return Variant::Null();
-    case VarType::kInteger: {
-      int16_t x;
-      if (r.Number(&x)) return Variant::FromInteger(x);
-      break;
-    }
-    case VarType::kLong: {
-      int32_t x;
-      if (r.Number(&x)) return Variant::FromLong(x);
-      break;
-    }
-    case VarType::kByte: {
-      uint8_t x;
-      if (r.Number(&x)) return Variant::FromByte(x);
-      break;
-    }
+    case VarType::kInteger:
+      return ReadNumber(r, &Variant::FromInteger);
+    case VarType::kLong:
+      return ReadNumber(r, &Variant::FromLong);
+    case VarType::kByte:
+      return ReadNumber(r, &Variant::FromByte);
     case VarType::kBoolean: {
       uint8_t x;
       if (r.Number(&x) && x <= 1) return Variant::FromBoolean(x == 1);
       break;
     }
-    case VarType::kDouble: {
-      double x;
-      if (r.Number(&x)) return Variant::FromDouble(x);
-      break;
-    }
+    case VarType::kDouble:
+      return ReadNumber(r, &Variant::FromDouble);
     case VarType::kString: {
       String s;
       if (r.Text(&s)) return Variant::FromString(std::move(s));
