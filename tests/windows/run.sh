@@ -45,7 +45,7 @@ $wine wineboot --init >/dev/null 2>&1
 work=$WINEPREFIX/drive_c/usborva
 mkdir -p "$work"
 cp "$b64/QXUSBORVA.ocx" "$b64/tests/container_test.exe" "$b64/tests/exactness_test.exe" \
-   "$b64/tests/typelib_dump.exe" \
+   "$b64/tests/typelib_dump.exe" "$b64/tests/com_faults_test.exe" \
    "$here/control_test.vbs" "$here/control_test.js" "$here/session.scn" "$here/codepage.scn" "$here/unregistered.vbs" \
    "$work/"
 win='C:\usborva'
@@ -101,6 +101,8 @@ vbs control_test.js jscript
 USBORVA_SCENARIO="$win\\session.scn" vbs control_test.vbs scenario
 client session.scn container_test
 client session.scn exactness_test
+# The component's code under refused allocations and an unreadable scenario.
+client session.scn com_faults_test
 
 # One character per byte in the host's ANSI code page: 0xC0 is U+00C0 under Windows-1252
 # (this prefix's default) and U+0410 under Windows-1251 (a Russian locale, built here for
