@@ -79,6 +79,15 @@ TEST(MonitorWaitTest, FindsATerminalPluggedInLater) {
   EXPECT_FALSE(Has(waited.err, "waiting")) << waited.err;  // quiet when not on a terminal
 }
 
+// The docs' host that retries PortOpen on a timer, on a terminal plugged in a second late.
+TEST(WaitExampleTest, RetriesPortOpenUntilTheTerminalIsThere) {
+  RunOptions options;
+  options.program = USBORVA_WAIT_EXAMPLE;
+  const RunResult result = RunTool({kData + "plugged_later.scn"}, options);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "no terminal yet:\n  no HID interfaces\nopen: serial SIM00001\n");
+}
+
 TEST(MonitorWaitTest, GivesUpWhenTheScenarioNeverPlugsItIn) {
   const RunResult result =
       RunTool({"monitor", "--simulate", kData + "unplugged.scn", "--virtual-time", "--wait"});
