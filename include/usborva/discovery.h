@@ -59,8 +59,9 @@ struct USBORVA_EXPORT DiscoveredInterface {
   // The control's next open takes this interface (at most one is marked).
   bool taken = false;
   // The backend's last error for the step that failed (verdicts kCannotOpen,
-  // kCannotIdentify, kNoCapabilities), or of the read/write open of a supported terminal
-  // that is not openable; 0 otherwise. Windows numbering (5 access denied, 2 not found).
+  // kCannotIdentify, and kNoCapabilities when the preparsed data failed), or, for a
+  // kSupported terminal that is not openable, of its read/write open; 0 otherwise. Windows
+  // numbering (5 access denied, 2 not found); LastErrorText names it.
   uint32_t error = 0;
   // Why the interface is not used, in a short phrase for people ("other vendor",
   // "supported, but cannot be opened for reading and writing (permission denied)"); empty
