@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "usborva/automation_error.h"
 #include "usborva/container.h"
 #include "usborva/control_state.h"
+#include "usborva/discovery.h"
 #include "usborva/events.h"
 #include "usborva/export.h"
 #include "usborva/variant.h"
@@ -149,6 +151,18 @@ class USBORVA_EXPORT USBORVA {
   String FindElementMasked(int16_t TrackNum, String RefChar, int16_t Displacement,
                            String NumDigits);
 
+  // --- beside the control's interface: which terminal it takes
+  // When several supported terminals are present, PortOpen and the poll loop's
+  // reconnection take the first one, in enumeration order, that choice also accepts (by
+  // device path, serial number, or both; see TerminalChoice). The choice is applied after
+  // the terminal's matching rules and can only narrow them; the default, an empty choice,
+  // takes the first supported terminal. It takes effect at the next open or reconnection,
+  // and is not saved with the properties. Every control on a thread shares one device, so
+  // the choice of the control that opens or reconnects it decides.
+  // SurveyHidInterfaces(choice) shows which terminal that is, and why the others are not.
+  void set_terminal_choice(TerminalChoice choice) { terminal_choice_ = std::move(choice); }
+  const TerminalChoice& terminal_choice() const { return terminal_choice_; }
+
   // --- internal entry points, public for hosts that drive the control directly
   // The tmrMain tick handler.
   void PollTick();
@@ -186,6 +200,7 @@ class USBORVA_EXPORT USBORVA {
   // leaves the flag and the timer: a tick whose handler made such an open re-arms the
   // timer from this, since the timer's own state is the tick's re-entry guard then.
   bool polling_ = false;
+  TerminalChoice terminal_choice_;
 };
 
 }  // namespace usborva

@@ -294,6 +294,16 @@ USBORVA_C_EXPORT int32_t usborva_control_dirty(usborva_control* control, int* di
 /* The program has saved the control's state. */
 USBORVA_C_EXPORT int32_t usborva_control_mark_clean(usborva_control* control);
 
+/* Which terminal the control's port takes when several supported ones are plugged in: the
+ * one at device_path (as the backend names it, for example "/dev/hidraw3") and/or with the
+ * USB serial number string serial_number (compared exactly); NULL or "" for either means
+ * any. Applied after the terminal's matching rules, which it can only narrow, at the next
+ * PortOpen True and at every reconnection of the poll loop. Both NULL: the first supported
+ * terminal, as without this call. Not saved with the properties. */
+USBORVA_C_EXPORT int32_t usborva_control_set_terminal_choice(usborva_control* control,
+                                                             const char* device_path,
+                                                             const char* serial_number);
+
 /* ------------------------------------------------------------------ properties */
 
 /* How many properties the control has (37); never fails. */

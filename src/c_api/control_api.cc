@@ -3,6 +3,7 @@
 // a property bag, Terminate) and the program's handlers.
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "c_api/handles.h"
 #include "usborva/automation_error.h"
@@ -121,6 +122,16 @@ int32_t usborva_control_dirty(usborva_control* control, int* dirty) {
 
 int32_t usborva_control_mark_clean(usborva_control* control) {
   return CallControl(control, [&](usborva::USBORVA&) { control->site->host().MarkClean(); });
+}
+
+int32_t usborva_control_set_terminal_choice(usborva_control* control, const char* device_path,
+                                            const char* serial_number) {
+  return CallControl(control, [&](usborva::USBORVA& c) {
+    usborva::TerminalChoice choice;
+    if (device_path != nullptr) choice.device_path = device_path;
+    if (serial_number != nullptr) choice.serial_number = usborva::Utf8ToString(serial_number);
+    c.set_terminal_choice(std::move(choice));
+  });
 }
 
 }  // extern "C"

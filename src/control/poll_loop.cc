@@ -40,7 +40,7 @@ void USBORVA::RearmAfterTick(uint64_t generation) {
 
 void USBORVA::ReconnectDevice() {
   transport::DeviceRecord& record = transport::ThreadDeviceRecord();
-  transport::OpenDevice();
+  transport::OpenDevice(terminal_choice_);
   if (record.DeviceHandle == kInvalidHandleValue) return;
   const HidAttributes& attributes = record.DeviceAttributes;
   if (transport::IsSupportedDevice(attributes.VendorID, attributes.ProductID)) {

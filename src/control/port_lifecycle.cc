@@ -43,7 +43,7 @@ void USBORVA::OpenPort() {
     container_.PropertyChanged(u"PortOpen");
   };
   if (!transport::InitTransport()) return fail_closed();
-  transport::OpenDevice();
+  transport::OpenDevice(terminal_choice_);
   if (record.DeviceHandle == kInvalidHandleValue) return fail_closed();
   const HidAttributes attributes = record.DeviceAttributes;
   state_.ReaderID = convert::FormatReaderID(static_cast<int16_t>(attributes.ProductID));

@@ -25,6 +25,8 @@ std::optional<bool> ConfigBoolean(const std::string& section, const std::string&
   }
 }
 
+}  // namespace
+
 std::string ProductSection(uint16_t product_id) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex;
@@ -35,18 +37,24 @@ std::string ProductSection(uint16_t product_id) {
   return "PID_" + hex;
 }
 
-}  // namespace
-
-bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id) {
-  if (vendor_id != kTerminalVendorId) return false;
+InterfaceVerdict MatchDevice(uint16_t vendor_id, uint16_t product_id) {
+  if (vendor_id != kTerminalVendorId) return InterfaceVerdict::kOtherVendor;
   // A value that is no Boolean refuses the device: a broken file never lets one through.
   std::optional<bool> use_config_file = ConfigBoolean("Settings", "UseConfigFile");
-  if (!use_config_file) return false;
-  if (*use_config_file) return ConfigBoolean(ProductSection(product_id), "Active").value_or(false);
-  for (uint16_t built_in : kBuiltInProductIds) {
-    if (product_id == built_in) return true;
+  if (!use_config_file) return InterfaceVerdict::kConfigFileUnusable;
+  if (*use_config_file) {
+    return ConfigBoolean(ProductSection(product_id), "Active").value_or(false)
+               ? InterfaceVerdict::kSupported
+               : InterfaceVerdict::kRefusedByConfigFile;
   }
-  return false;
+  for (uint16_t built_in : kBuiltInProductIds) {
+    if (product_id == built_in) return InterfaceVerdict::kSupported;
+  }
+  return InterfaceVerdict::kProductNotListed;
+}
+
+bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id) {
+  return MatchDevice(vendor_id, product_id) == InterfaceVerdict::kSupported;
 }
 
 std::string ReadConfigValue(const std::string& section, const std::string& key,

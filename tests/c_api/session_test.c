@@ -109,6 +109,22 @@ static void check_identity(usborva_control* control) {
   CHECK_TEXT(text, "SIM00001");
 }
 
+/* A terminal choice no terminal meets leaves the port closed; clearing it opens again. */
+static void check_terminal_choice(usborva_control* control) {
+  int open = 1;
+  CHECK_OK(usborva_control_set_terminal_choice(control, NULL, "NOT-SIM00001"));
+  CHECK_OK(usborva_put_bool(control, "PortOpen", 1));
+  CHECK_OK(usborva_get_bool(control, "PortOpen", &open));
+  CHECK(open == 0);
+  CHECK_OK(usborva_control_set_terminal_choice(control, "", "SIM00001"));
+  CHECK_OK(usborva_put_bool(control, "PortOpen", 1));
+  CHECK_OK(usborva_get_bool(control, "PortOpen", &open));
+  CHECK(open == 1);
+  CHECK_OK(usborva_control_set_terminal_choice(control, NULL, NULL));
+  CHECK_OK(usborva_put_bool(control, "PortOpen", 0));
+  CHECK(usborva_control_set_terminal_choice(NULL, NULL, NULL) == USBORVA_E_BAD_HANDLE);
+}
+
 /* The card-parsing methods on card data the program puts. */
 static void check_card_parsing(usborva_control* control) {
   char* text = NULL;
@@ -300,6 +316,7 @@ int main(void) {
   check_variant_properties(control);
   check_feature_reports(control);
   check_closed_port(control);
+  check_terminal_choice(control);
   check_settings_and_about(control, &s);
   check_puts_and_clear(control, &s);
   check_bag(host, control, folder);

@@ -44,7 +44,7 @@ done, an unplug with automatic reconnection, and the close. Takes about four sec
 
 constexpr std::string_view kMonitor =
     R"(usage: usborva monitor [--simulate [SCENARIO]] [--duration S] [--json] [--reveal]
-                       [--virtual-time]
+                       [--virtual-time] [--wait] [--device PATH] [--serial S]
 
 Opens the port on the first supported terminal (or on the simulated one), prints its
 identity, then every event with its arguments and time until Ctrl-C, the duration, or the
@@ -57,21 +57,33 @@ end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
   --reveal               show clear track data, the PAN, discretionary data and PIN blocks
   --virtual-time         with --simulate: run the scenario in virtual time (no waiting);
                          times are then the same on every run
+  --wait                 when no terminal is there, set PortOpen again every half second
+                         until one is plugged in (says so on a terminal); with --simulate,
+                         until the scenario has played its last step
+  --device PATH          take the terminal at PATH (as `usborva list` shows it)
+  --serial S             take the terminal whose USB serial number is S
+--device and --serial choose among the terminals the matching rules accept; without them
+the first one is taken.
 )";
 
 constexpr std::string_view kList =
-    R"(usage: usborva list [--json] [--reveal] [--simulate [SCENARIO]]
+    R"(usage: usborva list [--json] [--reveal] [--simulate [SCENARIO]] [--device PATH]
+                    [--serial S]
 
 Lists every HID interface the backend sees: path, vendor:product, product and serial
 strings, and whether the matching rules accept it, or why not (other vendor, product not in
-the list, refused by the configuration file, cannot be opened).
-Exit status 0 when a supported terminal can be opened, 3 when none is supported, 4 when one
-is supported but cannot be opened. --reveal shows digit runs that look like card numbers.
+the list, refused by the configuration file, cannot be opened, not the chosen terminal).
+The verdicts are the control's own: the same steps PortOpen runs. When several supported
+terminals are there, it says which one the control takes (the first); --device PATH and
+--serial S choose one, as they do for monitor and send.
+Exit status 0 when the terminal the control would take can be opened, 3 when none is
+supported (or chosen), 4 when it is supported but cannot be opened. --reveal shows digit
+runs that look like card numbers.
 )";
 
 constexpr std::string_view kSend =
     R"(usage: usborva send [--set COMMAND] [--get COMMAND] [--simulate [SCENARIO]] [--json]
-                    [--reveal]
+                    [--reveal] [--device PATH] [--serial S]
 
 Opens the port, makes a feature-report exchange through SetFeatureReport and/or
 GetFeatureReport, and prints OutPutData and the result of each. With both, the Set comes
@@ -82,8 +94,10 @@ must be selected by a Set first; a lone --get of a 0x0E item warns about it. COM
 hexadecimal, spaces anywhere ("0E 10", 0e10). Result is 1 when the terminal accepted the
 report, 0 when not. OutPutData is also shown decoded: for 0x0E the item's data (byte 3 is
 its length n, the data follows from byte 4), for 0x09 the configuration (bytes 1-8).
-Exit status 4 when the terminal does not accept an exchange; the message names it. Runs of 12 or more
-digits in the answer are masked as card numbers would be; --reveal shows them.
+Exit status 4 when the terminal does not accept an exchange; the message names it and the
+reason the system gave. Runs of 12 or more digits in the answer are masked as card numbers
+would be; --reveal shows them. --device PATH and --serial S choose the terminal, as for
+monitor.
 )";
 
 constexpr std::string_view kCard =

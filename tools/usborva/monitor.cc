@@ -14,9 +14,11 @@
 #include "output.h"
 #include "session.h"
 #include "signals.h"
+#include "terminal_options.h"
 #include "text.h"
 #include "udev_fix.h"
 #include "usborva/text_guard.h"
+#include "wait_for_terminal.h"
 
 namespace usborva::cli {
 namespace {
@@ -75,13 +77,12 @@ std::string TerminalName(Session& session) {
   return "the simulated terminal (" + Printable(session.player()->scenario().source) + ")";
 }
 
-int ReportOpenFailure(Session& session, std::ostream& err) {
+int ReportOpenFailure(Session& session, const MonitorConfig& config, std::ostream& err) {
   if (session.tap().create_event_failed()) {
     err << "usborva: the port could not be opened: the system refused the read event\n";
     return kExitDeviceError;
   }
-  err << "usborva: no supported terminal found.\n"
-         "  Run 'usborva list' to see the HID interfaces and why each is not used.\n";
+  ReportNoTerminal(config.choice, config.list_command, err);
   return kExitNoTerminal;
 }
 
@@ -139,6 +140,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   options.scenario = std::move(config.scenario);
   options.virtual_time = config.virtual_time;
   options.events = &reporter;
+  options.choice = config.choice;
   Session session(std::move(options));
   reporter.Attach(session.control(), [&session] { return session.Elapsed(); });
 
@@ -160,7 +162,9 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   }
 
   SignalGuard signals;
-  if (!session.Open()) return ReportOpenFailure(session, err);
+  if (!session.Open() && !(config.wait && WaitForTerminal(session, config.choice, duration, err))) {
+    return ReportOpenFailure(session, config, err);
+  }
   if (!config.preface.empty() && !config.report.json) out << config.preface;
   reporter.Opened(session.simulated() && config.report.json ? "simulated" : TerminalName(session));
   std::unique_ptr<Timer> status_timer;
@@ -186,10 +190,15 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
 }
 
 int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
-  static constexpr OptionSpec kSpecs[] = {
-      {"help", OptionKind::kFlag},      {"simulate", OptionKind::kOptionalValue},
-      {"duration", OptionKind::kValue}, {"json", OptionKind::kFlag},
-      {"reveal", OptionKind::kFlag},    {"virtual-time", OptionKind::kFlag}};
+  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
+                                          {"simulate", OptionKind::kOptionalValue},
+                                          {"duration", OptionKind::kValue},
+                                          {"json", OptionKind::kFlag},
+                                          {"reveal", OptionKind::kFlag},
+                                          {"virtual-time", OptionKind::kFlag},
+                                          {"wait", OptionKind::kFlag},
+                                          kDeviceOption,
+                                          kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
   if (args.Has("help")) {
     out << HelpText("monitor");
@@ -208,6 +217,9 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   config.report.json = args.Has("json");
   config.report.reveal = args.Has("reveal");
   if (config.report.reveal) WarnReveal(out, err);
+  config.choice = ChoiceFromArgs(args);
+  config.wait = args.Has("wait");
+  config.list_command = ListCommandFor(args);
   return RunMonitorSession(std::move(config), out, err);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "reporter.h"
+#include "usborva/discovery.h"
 #include "usborva/scenario.h"
 
 namespace usborva::cli {
@@ -19,6 +20,11 @@ struct MonitorConfig {
   ReportOptions report;
   // Printed once the port is open (the demo's introduction), text output only.
   std::string preface;
+  // Which terminal the control takes; with wait, keep trying until it is there.
+  TerminalChoice choice;
+  bool wait = false;
+  // The command that shows why no terminal was found ("usborva list ...").
+  std::string list_command = "usborva list";
 };
 
 // Opens the port, reports until the end (signal, duration, end of scenario), closes it.

@@ -14,7 +14,10 @@
 #include "monitor.h"
 #include "report_layout.h"
 #include "session.h"
+#include "terminal_options.h"
 #include "text.h"
+#include "usborva/hid_system.h"
+#include "usborva/last_error.h"
 
 namespace usborva::cli {
 
@@ -70,8 +73,10 @@ bool Exchange(Session& session, bool get, const std::string& command, bool json,
     PrintExchange(get, command, result, output, out);
   }
   if (result == 0) {
+    // The exchange is the last call the control made: the backend's last error is its own.
     err << "usborva: " << (get ? "GetFeatureReport" : "SetFeatureReport") << " " << command
-        << ": the terminal did not accept the feature report\n";
+        << ": the terminal did not accept the feature report ("
+        << LastErrorText(ThreadHidSystem().GetLastError()) << ")\n";
   }
   return result != 0;
 }
@@ -88,10 +93,14 @@ void WarnLoneItemGet(const Args& args, std::ostream& err) {
 }  // namespace
 
 int RunSend(CommandArgs raw, std::ostream& out, std::ostream& err) {
-  static constexpr OptionSpec kSpecs[] = {
-      {"help", OptionKind::kFlag}, {"get", OptionKind::kValue},
-      {"set", OptionKind::kValue}, {"simulate", OptionKind::kOptionalValue},
-      {"json", OptionKind::kFlag}, {"reveal", OptionKind::kFlag}};
+  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
+                                          {"get", OptionKind::kValue},
+                                          {"set", OptionKind::kValue},
+                                          {"simulate", OptionKind::kOptionalValue},
+                                          {"json", OptionKind::kFlag},
+                                          {"reveal", OptionKind::kFlag},
+                                          kDeviceOption,
+                                          kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
   if (args.Has("help")) {
     out << HelpText("send");
@@ -112,10 +121,11 @@ int RunSend(CommandArgs raw, std::ostream& out, std::ostream& err) {
 
   SessionOptions options;
   if (args.Has("simulate")) options.scenario = LoadSimulation(args.Value("simulate"));
+  options.choice = ChoiceFromArgs(args);
+  const TerminalChoice choice = options.choice;
   Session session(std::move(options));
   if (!session.Open()) {
-    err << "usborva: no supported terminal found.\n"
-           "  Run 'usborva list' to see the HID interfaces and why each is not used.\n";
+    ReportNoTerminal(choice, ListCommandFor(args), err);
     return kExitNoTerminal;
   }
   const auto feature_length = static_cast<size_t>(session.tap().caps().FeatureReportByteLength);

@@ -39,6 +39,7 @@ Session::Session(SessionOptions options) {
   host_options.events = options.events;
   host_ = std::make_unique<Host>(*loop_, host_options);
   control_ = std::make_unique<USBORVA>(*host_);
+  control_->set_terminal_choice(std::move(options.choice));
   control_->InitProperties();
   start_ = loop_->clock().Now();
 }
@@ -57,7 +58,7 @@ bool Session::Open() {
 }
 
 void Session::StartScenario() {
-  if (!player_) return;
+  if (!player_ || timed_player_) return;
   timed_player_ = std::make_unique<scenario::TimedPlayer>(
       *player_, [this](std::function<void()> tick) { return loop_->CreateTimer(std::move(tick)); });
   timed_player_->Start();

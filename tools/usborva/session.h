@@ -8,6 +8,7 @@
 #include <string>
 
 #include "hid_tap.h"
+#include "usborva/discovery.h"
 #include "usborva/event_loop.h"
 #include "usborva/host.h"
 #include "usborva/manual_loop_clock.h"
@@ -24,6 +25,8 @@ struct SessionOptions {
   bool virtual_time = false;
   // Where the control's events go; not owned.
   EventSink* events = nullptr;
+  // Which terminal the control takes when several are supported.
+  TerminalChoice choice;
 };
 
 // One control in a standalone host, on the simulated terminal or the native backend, with a
@@ -46,7 +49,7 @@ class Session {
 
   // Sets PortOpen True and starts the clock of Elapsed; true when the port is open.
   bool Open();
-  // Starts the scenario's timed input (simulated sessions).
+  // Starts the scenario's timed input (simulated sessions); once only.
   void StartScenario();
   // Time since Open, on the loop's clock.
   std::chrono::milliseconds Elapsed();
