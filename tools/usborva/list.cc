@@ -17,6 +17,7 @@
 #include "transport/transport.h"
 #include "udev_fix.h"
 #include "usborva/convert.h"
+#include "usborva/hex_digits.h"
 
 namespace usborva::cli {
 namespace {
@@ -37,9 +38,8 @@ struct Listed {
 
 std::string Hex4(uint16_t value) {
   // Lower case, as lsusb and udev rules write USB IDs.
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text(4, '0');
-  for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 0xF];
+  for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = LowerHexDigit(value);
   return text;
 }
 
