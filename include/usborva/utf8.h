@@ -11,7 +11,7 @@
 namespace usborva {
 
 // The one UTF-8 codec of the product. Utf8ToString and StringToUtf8 (usborva/variant.h)
-// convert whole texts; the two functions below serve callers that walk text themselves.
+// convert whole texts; what follows serves callers that walk or build text themselves.
 // Every reader of UTF-8 in the product decodes with one policy for malformed input, the
 // "maximal subpart" substitution Unicode recommends: each maximal prefix of a sequence
 // that cannot be completed becomes one U+FFFD, and decoding resumes at the byte that broke
