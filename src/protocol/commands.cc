@@ -7,9 +7,10 @@
 namespace usborva::protocol {
 
 String InfoCommand(InfoItem item) {
-  const uint8_t command[] = {kFeatureInfo, item};
-  static_assert(kInfoItemOffset == 1, "the item follows the report ID");
-  return convert::BytesToHexSpaced(command, 0, sizeof command);
+  std::array<uint8_t, kInfoItemOffset + 1> command{};
+  command[0] = kFeatureInfo;
+  command[kInfoItemOffset] = item;
+  return convert::BytesToHexSpaced(command, 0, static_cast<int32_t>(command.size()));
 }
 
 String ConfigCommand() {

@@ -25,8 +25,10 @@ std::span<const uint8_t> Cut(std::span<const uint8_t> report, size_t begin, size
 
 void WriteInfoAnswer(std::span<uint8_t> report, uint8_t item, std::span<const uint8_t> data) {
   const size_t n = std::min(data.size(), kInfoMaxData);
-  const uint8_t header[] = {kFeatureInfo, item, 0x00, static_cast<uint8_t>(n)};
-  static_assert(sizeof header == kInfoDataOffset && kInfoItemOffset == 1 && kInfoLengthOffset == 3);
+  std::array<uint8_t, kInfoDataOffset> header{};  // byte 2 stays 0
+  header[0] = kFeatureInfo;
+  header[kInfoItemOffset] = item;
+  header[kInfoLengthOffset] = static_cast<uint8_t>(n);
   Put(report, 0, header);
   Put(report, kInfoDataOffset, data.first(n));
 }
