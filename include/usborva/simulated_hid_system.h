@@ -18,6 +18,7 @@
 
 #include "usborva/export.h"
 #include "usborva/hid_system.h"
+#include "usborva/protocol.h"
 
 namespace usborva {
 
@@ -30,34 +31,12 @@ inline constexpr int16_t kDefaultFeatureReportLength = 64;
 // Input reports the driver keeps per interface before it drops the oldest.
 inline constexpr size_t kInputQueueDepth = 32;
 
-// Input report IDs of the terminal.
-inline constexpr uint8_t kReportDeviceStatus = 0x20;
-inline constexpr uint8_t kReportCardStatus = 0x22;
-inline constexpr uint8_t kReportCardData = 0x23;
-inline constexpr uint8_t kReportPINResponse = 0x24;
-inline constexpr uint8_t kReportSelectResponse = 0x25;
-inline constexpr uint8_t kReportDisplayDone = 0x27;
-
-// Item types of the card-data report.
-inline constexpr uint8_t kCardItemTrack1 = 1;
-inline constexpr uint8_t kCardItemTrack2 = 2;
-inline constexpr uint8_t kCardItemTrack3 = 3;
-inline constexpr uint8_t kCardItemEncTrack1 = 4;
-inline constexpr uint8_t kCardItemEncTrack2 = 5;
-inline constexpr uint8_t kCardItemEncTrack3 = 6;
-inline constexpr uint8_t kCardItemSigil = 7;
-inline constexpr uint8_t kCardItemEnd = 99;
-
-// Feature reports of the terminal: 0x0E answers the item chosen by the last Set of 0x0E as
-// 0E, item, 00, n, data...; 0x09 answers 09 and the eight configuration bytes.
-inline constexpr uint8_t kFeatureInfo = 0x0E;
-inline constexpr uint8_t kFeatureConfig = 0x09;
-inline constexpr uint8_t kInfoAuthLabel = 0x00;
-inline constexpr uint8_t kInfoPINKSN = 0x01;
-inline constexpr uint8_t kInfoMSRKSN = 0x02;
-inline constexpr uint8_t kInfoPINLabel = 0x03;
-inline constexpr uint8_t kInfoMSRLabel = 0x04;
-inline constexpr uint8_t kInfoBitmapCRC = 0x10;
+// The terminal's protocol (report IDs, card-data item types, feature reports and identity
+// items) under the names the simulator's users know: sim::kReportCardData and so on.
+using enum protocol::InputReport;
+using enum protocol::CardItem;
+using enum protocol::FeatureReport;
+using enum protocol::InfoItem;
 
 // How the terminal answers feature reports.
 struct USBORVA_EXPORT TerminalModel {

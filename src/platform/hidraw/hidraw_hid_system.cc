@@ -263,6 +263,9 @@ Handle HidrawHidSystem::CreateFileA(const char* path, uint32_t desired_access,
   entry.access = AccessOf(desired_access);
   entry.overlapped_io = (flags_and_attributes & kFileFlagOverlapped) != 0;
   const size_t access_index = static_cast<size_t>(entry.access);
+  static_assert(std::tuple_size_v<hidraw::OpenOutcomes> ==
+                    static_cast<size_t>(hidraw::Access::kReadWrite) + 1,
+                "the identity cache keeps an outcome for every access");
   entry.key = hidraw::NodeIdentityKeyOf(entry.path, impl_->roots.sysfs_root,
                                         impl_->ListedSysfsIno(entry.path));
   // A node already known not to be a terminal, unchanged since: what opening it gave then,
