@@ -174,6 +174,12 @@ class USBORVA_EXPORT USBORVA {
   void RearmAfterTick(uint64_t generation);
   void ReadDeviceString(int which, String& field);
   void DispatchCardDataItem(std::span<const uint8_t> report);
+  // Connection notifications to the container; they change nothing the control does.
+  void NoticeOpenFailed(OpenFailure reason);
+  void NoticeReadFailure();
+  void NoticeBack();
+  void NoticeIdle();
+  void Notice(const ConnectionNotice& notice);
 
   Container& container_;
   ControlState state_;
@@ -186,6 +192,12 @@ class USBORVA_EXPORT USBORVA {
   // leaves the flag and the timer: a tick whose handler made such an open re-arms the
   // timer from this, since the timer's own state is the tick's re-entry guard then.
   bool polling_ = false;
+  // What the container was last told of the terminal, so that a loss, a return or a
+  // refused read is told once however often the poll loop retries.
+  enum class Told : uint8_t { kConnected, kLost, kUnreadable };
+  Told told_ = Told::kConnected;
+  // The poll loop reopened the terminal: it is told as back once a read on it has started.
+  bool reconnect_unconfirmed_ = false;
 };
 
 }  // namespace usborva

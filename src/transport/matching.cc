@@ -37,16 +37,24 @@ std::string ProductSection(uint16_t product_id) {
 
 }  // namespace
 
-bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id) {
-  if (vendor_id != kTerminalVendorId) return false;
+MatchVerdict JudgeDevice(uint16_t vendor_id, uint16_t product_id) {
+  if (vendor_id != kTerminalVendorId) return MatchVerdict::kOtherVendor;
   // A value that is no Boolean refuses the device: a broken file never lets one through.
   std::optional<bool> use_config_file = ConfigBoolean("Settings", "UseConfigFile");
-  if (!use_config_file) return false;
-  if (*use_config_file) return ConfigBoolean(ProductSection(product_id), "Active").value_or(false);
-  for (uint16_t built_in : kBuiltInProductIds) {
-    if (product_id == built_in) return true;
+  if (!use_config_file) return MatchVerdict::kConfigFileUnusable;
+  if (*use_config_file) {
+    return ConfigBoolean(ProductSection(product_id), "Active").value_or(false)
+               ? MatchVerdict::kSupported
+               : MatchVerdict::kRefusedByConfigFile;
   }
-  return false;
+  for (uint16_t built_in : kBuiltInProductIds) {
+    if (product_id == built_in) return MatchVerdict::kSupported;
+  }
+  return MatchVerdict::kNotInBuiltInList;
+}
+
+bool IsSupportedDevice(uint16_t vendor_id, uint16_t product_id) {
+  return JudgeDevice(vendor_id, product_id) == MatchVerdict::kSupported;
 }
 
 std::string ReadConfigValue(const std::string& section, const std::string& key,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/secure_wipe.h"
+#include "transport/open_findings.h"
 #include "transport/transport.h"
 
 namespace usborva::transport {
@@ -37,36 +38,61 @@ std::optional<std::string> DevicePath(HidSystem& hid, Handle set, const DeviceIn
   return std::string(reinterpret_cast<const char*>(detail.data() + kDevicePathOffset));
 }
 
-Handle OpenPath(HidSystem& hid, DeviceRecord& record, const std::string& path) {
+// The device opened with read and write access, or else with access 0. *read_write_error
+// is the last error of the refused read/write open, 0 when it succeeded.
+Handle OpenPath(HidSystem& hid, DeviceRecord& record, const std::string& path,
+                uint32_t* read_write_error) {
   // Not inheritable: a child process of the host must never hold the payment terminal.
   record.DeviceSecurity = SecurityAttributes{kSecurityAttributesSize, 0, 0};
+  *read_write_error = 0;
   for (uint32_t access : {kGenericRead | kGenericWrite, 0u}) {
     Handle device = hid.CreateFileA(path.c_str(), access, kFileShareRead | kFileShareWrite,
                                     &record.DeviceSecurity, kOpenExisting, kFileFlagOverlapped);
     if (device != kInvalidHandleValue) return device;
+    if (access != 0) *read_write_error = hid.GetLastError();
   }
   return kInvalidHandleValue;
 }
 
+// Gives up a candidate that failed step after it was opened.
+void DropCandidate(HidSystem& hid, const std::string& path, const char* step,
+                   OpenFindings& findings) {
+  findings.SetupFailed(path, step, hid.GetLastError());
+  CloseDevice();
+}
+
 // Opens the candidate and keeps it when it passes every test; a candidate that fails one
 // is closed again.
-void TryCandidate(HidSystem& hid, DeviceRecord& record, const std::string& path) {
-  record.DeviceHandle = OpenPath(hid, record, path);
-  if (record.DeviceHandle == kInvalidHandleValue) return;
+void TryCandidate(HidSystem& hid, DeviceRecord& record, const std::string& path,
+                  OpenFindings& findings) {
+  findings.Candidate();
+  uint32_t read_write_error = 0;
+  record.DeviceHandle = OpenPath(hid, record, path, &read_write_error);
+  if (record.DeviceHandle == kInvalidHandleValue) {
+    return findings.Unopened(path, hid.GetLastError());
+  }
   record.DeviceAttributes.Size = kAttributesSize;
-  if (!hid.HidD_GetAttributes(record.DeviceHandle, &record.DeviceAttributes) ||
-      !IsSupportedDevice(record.DeviceAttributes.VendorID, record.DeviceAttributes.ProductID) ||
-      !hid.HidD_GetPreparsedData(record.DeviceHandle, &record.PreparsedData)) {
+  if (!hid.HidD_GetAttributes(record.DeviceHandle, &record.DeviceAttributes)) {
+    return DropCandidate(hid, path, "attributes", findings);
+  }
+  const MatchVerdict verdict =
+      JudgeDevice(record.DeviceAttributes.VendorID, record.DeviceAttributes.ProductID);
+  findings.Judged(path, record.DeviceAttributes, verdict);
+  if (verdict != MatchVerdict::kSupported) {
     CloseDevice();
     return;
+  }
+  if (!hid.HidD_GetPreparsedData(record.DeviceHandle, &record.PreparsedData)) {
+    return DropCandidate(hid, path, "report descriptor", findings);
   }
   // Read into a copy: the record keeps the last opened device's caps if these fail.
   HidCaps caps = record.DeviceCaps;
   if (hid.HidP_GetCaps(record.PreparsedData, &caps) != kHidpStatusSuccess) {
-    CloseDevice();
-    return;
+    return DropCandidate(hid, path, "capabilities", findings);
   }
   record.DeviceCaps = caps;
+  record.Observed.device_path = path;
+  findings.Opened(path, read_write_error);
 }
 
 }  // namespace
@@ -79,16 +105,21 @@ void OpenDevice() {
   HidSystem& hid = ThreadHidSystem();
   Guid hid_guid;
   hid.HidD_GetHidGuid(&hid_guid);
+  OpenFindings findings;
   Handle set = hid.SetupDiGetClassDevsA(hid_guid, kDigcfPresent | kDigcfDeviceInterface);
-  if (set == kInvalidHandleValue) return;
+  if (set == kInvalidHandleValue) {
+    findings.NoDeviceList(hid.GetLastError());
+    return findings.Finish(record);
+  }
   for (int32_t index = 0; record.DeviceHandle == kInvalidHandleValue; ++index) {
     DeviceInterfaceData data;
     data.cbSize = kInterfaceDataSize;
     if (!hid.SetupDiEnumDeviceInterfaces(set, hid_guid, index, &data)) break;
     std::optional<std::string> path = DevicePath(hid, set, data);
-    if (path) TryCandidate(hid, record, *path);
+    if (path) TryCandidate(hid, record, *path, findings);
   }
   hid.SetupDiDestroyDeviceInfoList(set);
+  findings.Finish(record);
 }
 
 void CloseDevice() {
