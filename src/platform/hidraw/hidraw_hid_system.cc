@@ -192,7 +192,7 @@ Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t fl
   // Only HID device interfaces exist here; any other class is an empty set.
   if (class_guid == kHidGuid && (flags & kDigcfDeviceInterface) != 0 &&
       !hidraw::ListHidrawNodes(impl_->roots.sysfs_root, impl_->roots.dev_root, &set.nodes)) {
-    Fail(hidraw::WinErrorFromErrno(errno));
+    Fail(hidraw::WinErrorFromErrno(errno, "listing nodes under", impl_->roots.sysfs_root));
     return kInvalidHandleValue;
   }
   impl_->last_set = impl_->Issue(std::move(set));
