@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "transport_fixture.h"
@@ -23,21 +24,21 @@ TEST(HidSystemTest, WithoutABackendTheMachineHasNoDevicesButPortsCanBePrepared) 
 }
 
 TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {
-  SimulatedHidSystem machine;
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
   HidSystem* before = &ThreadHidSystem();
   {
-    ScopedHidSystem installed(machine);
-    EXPECT_EQ(&ThreadHidSystem(), &machine);
+    ScopedHidSystem installed(*machine);
+    EXPECT_EQ(&ThreadHidSystem(), machine.get());
     HidSystem* other_thread = nullptr;
     std::thread([&] { other_thread = &ThreadHidSystem(); }).join();
-    EXPECT_NE(other_thread, &machine);
+    EXPECT_NE(other_thread, machine.get());
   }
   EXPECT_EQ(&ThreadHidSystem(), before);
 }
 
 HidSystem* FactoryMachine() {
-  thread_local SimulatedHidSystem machine;
-  return &machine;
+  thread_local const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  return machine.get();
 }
 
 TEST(HidSystemTest, NativeFactoryServesThreadsThatInstalledNothing) {
