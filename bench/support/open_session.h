@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "support/null_container.h"
 #include "transport/transport.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace usborva::bench {
 
@@ -29,7 +29,7 @@ struct OpenSession {
   void Tick() { container.timer().Tick(); }
 
   SimulatedHidSystem hid;
-  NullContainer container;
+  test::NullContainer container;
   USBORVA control{container};
   HidSystem* previous = nullptr;
 };
