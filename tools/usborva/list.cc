@@ -9,11 +9,11 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "hid_system/ini_file.h"
 #include "json.h"
 #include "monitor.h"
 #include "session.h"
 #include "text.h"
-#include "transport/ini_file.h"
 #include "transport/transport.h"
 #include "udev_fix.h"
 #include "usborva/convert.h"
@@ -81,7 +81,7 @@ std::string Refusal(uint16_t vendor_id, uint16_t product_id) {
     }
   } catch (const AutomationError&) {
     // A file that exists but cannot be read refuses every terminal; say what is wrong.
-    const std::string problem = transport::ConfigFileProblem(transport::kConfigFileName);
+    const std::string problem = hid_system::ConfigFileProblem(transport::kConfigFileName);
     if (!problem.empty()) return "refused: the configuration file is unusable (" + problem + ")";
     return "refused by the configuration file (UseConfigFile is neither TRUE nor FALSE)";
   }

@@ -13,12 +13,12 @@
 #include <variant>
 #include <vector>
 
+#include "hid_system/ini_file.h"
+#include "hid_system/terminal_vendor.h"
 #include "platform/hidraw/hidraw_device.h"
 #include "platform/hidraw/identity_cache.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/sysfs.h"
-#include "transport/ini_file.h"
-#include "transport/transport.h"
 
 namespace usborva {
 namespace {
@@ -303,7 +303,7 @@ bool HidrawHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attribute
   attributes->Size = sizeof(HidAttributes);
   if (entry->key) {
     impl_->identities.Remember(entry->path, *entry->key, *attributes,
-                               static_cast<size_t>(entry->access), transport::kTerminalVendorId);
+                               static_cast<size_t>(entry->access), hid_system::kTerminalVendorId);
   }
   return true;
 }
@@ -506,9 +506,9 @@ uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const ch
     Fail(kErrorNotSupported);
     return 0;
   }
-  return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name), section, key,
-                                              default_value != nullptr ? default_value : "", buffer,
-                                              size);
+  return hid_system::ReadProfileStringFromFile(hid_system::ConfigFilePath(file_name), section, key,
+                                               default_value != nullptr ? default_value : "",
+                                               buffer, size);
 }
 
 uint32_t HidrawHidSystem::GetLastError() { return t_last_error; }

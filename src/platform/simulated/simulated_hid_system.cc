@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
 namespace usborva {
 
@@ -544,10 +544,11 @@ uint32_t SimulatedHidSystem::GetPrivateProfileStringA(const char* section, const
     return 0;
   }
   if (config_text_) {
-    return transport::ReadProfileString(*config_text_, section, key, default_value, buffer, size);
+    return hid_system::ReadProfileString(*config_text_, section, key, default_value, buffer, size);
   }
-  return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name ? file_name : ""),
-                                              section, key, default_value, buffer, size);
+  return hid_system::ReadProfileStringFromFile(
+      hid_system::ConfigFilePath(file_name ? file_name : ""), section, key, default_value, buffer,
+      size);
 }
 
 }  // namespace usborva

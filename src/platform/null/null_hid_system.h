@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-#ifndef USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
-#define USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
+#ifndef USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_
+#define USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_
 
 #include <set>
 
 #include "usborva/hid_system.h"
 
-namespace usborva::transport {
+namespace usborva::null {
 
 // The machine a build without a native backend runs on: no HID interfaces at all. Events
 // exist (so the port can be prepared and polling can wait for a terminal that never comes)
@@ -56,6 +56,6 @@ class NullHidSystem : public HidSystem {
   uint32_t last_error_ = 0;
 };
 
-}  // namespace usborva::transport
+}  // namespace usborva::null
 
-#endif  // USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
+#endif  // USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_

@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "transport/null_hid_system.h"
+#include "platform/null/null_hid_system.h"
 
 namespace usborva {
 namespace {
@@ -24,7 +24,7 @@ HidSystem& ThreadHidSystem() {
     if (factory != nullptr) native = factory();
   }
   if (native != nullptr) return *native;
-  thread_local transport::NullHidSystem no_devices;
+  thread_local null::NullHidSystem no_devices;
   return no_devices;
 }
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transport/null_hid_system.h"
+#include "platform/null/null_hid_system.h"
 
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
-namespace usborva::transport {
+namespace usborva::null {
 
 bool NullHidSystem::Fail(uint32_t error) {
   last_error_ = error;
@@ -106,8 +106,9 @@ bool NullHidSystem::HidD_GetIndexedString(Handle, uint32_t, void*, uint32_t) {
 uint32_t NullHidSystem::GetPrivateProfileStringA(const char* section, const char* key,
                                                  const char* default_value, char* buffer,
                                                  uint32_t size, const char* file_name) {
-  return ReadProfileStringFromFile(ConfigFilePath(file_name ? file_name : ""), section, key,
-                                   default_value, buffer, size);
+  return hid_system::ReadProfileStringFromFile(
+      hid_system::ConfigFilePath(file_name ? file_name : ""), section, key, default_value, buffer,
+      size);
 }
 
-}  // namespace usborva::transport
+}  // namespace usborva::null
