@@ -34,6 +34,8 @@ inline constexpr uint32_t kErrorInvalidParameter = 87;
 inline constexpr uint32_t kErrorNoMoreItems = 259;
 inline constexpr uint32_t kErrorOperationAborted = 995;
 inline constexpr uint32_t kErrorDeviceNotConnected = 1167;
+// A record of the caller's whose cbSize is not one of the sizes the system knows.
+inline constexpr uint32_t kErrorInvalidUserBuffer = 1784;
 
 // Flags and modes the transport passes.
 inline constexpr uint32_t kDigcfPresent = 0x02;
@@ -45,6 +47,24 @@ inline constexpr uint32_t kFileShareWrite = 2;
 inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kFileFlagOverlapped = 0x40000000u;
 inline constexpr uint32_t kHidpStatusSuccess = 0x00110000u;
+// HidP_GetCaps on something that is not preparsed data (HIDP_STATUS_INVALID_PREPARSED_DATA).
+inline constexpr uint32_t kHidpStatusInvalidPreparsedData = 0xC0110001u;
+
+// NTSTATUS values a driver leaves in OVERLAPPED.Internal while and after it serves a read.
+inline constexpr uintptr_t kStatusSuccess = 0;
+inline constexpr uintptr_t kStatusPending = 0x103;
+inline constexpr uintptr_t kStatusCancelled = 0xC0000120u;
+inline constexpr uintptr_t kStatusDeviceNotConnected = 0xC000009Du;
+
+// Sizes of the records the transport fills, as a 32-bit program lays them out (the layout
+// the transport's logic was written for); cbSize / Size fields carry them.
+inline constexpr uint32_t kHidAttributesSize = 12;          // HIDD_ATTRIBUTES
+inline constexpr uint32_t kDeviceInterfaceDataSize32 = 28;  // SP_DEVICE_INTERFACE_DATA
+// SP_DEVICE_INTERFACE_DETAIL_DATA_A: a 4-byte cbSize, then the zero-terminated device path.
+// cbSize is 5 in a 32-bit process and 8 in a 64-bit one; both put the path at byte 4.
+inline constexpr uint32_t kDetailDataCbSize32 = 5;
+inline constexpr uint32_t kDetailDataCbSize64 = 8;
+inline constexpr uint32_t kDetailDataPathOffset = 4;
 
 struct USBORVA_EXPORT Guid {
   uint32_t Data1 = 0;
@@ -53,6 +73,11 @@ struct USBORVA_EXPORT Guid {
   uint8_t Data4[8] = {};
   friend bool operator==(const Guid&, const Guid&) = default;
 };
+
+// The HID device interface class, {4D1E55B2-F16F-11CF-88CB-001111000030}: what
+// HidD_GetHidGuid answers on every system.
+inline constexpr Guid kHidInterfaceGuid{
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // SP_DEVICE_INTERFACE_DATA.
 struct USBORVA_EXPORT DeviceInterfaceData {
@@ -76,6 +101,7 @@ struct USBORVA_EXPORT HidAttributes {
   uint16_t ProductID = 0;
   uint16_t VersionNumber = 0;
 };
+static_assert(sizeof(HidAttributes) == kHidAttributesSize);
 
 // HIDP_CAPS: the fields the transport reads, plus those a backend naturally fills.
 struct USBORVA_EXPORT HidCaps {

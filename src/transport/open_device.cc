@@ -11,12 +11,8 @@
 namespace usborva::transport {
 namespace {
 
-constexpr uint32_t kInterfaceDataSize = 28;  // SP_DEVICE_INTERFACE_DATA, 32-bit layout
-constexpr uint32_t kDetailDataSize = 5;      // SP_DEVICE_INTERFACE_DETAIL_DATA_A, 32-bit
-constexpr uint32_t kDevicePathOffset = 4;
 // Larger than any device path; a backend naming a larger detail is not believed.
 constexpr uint32_t kMaxDetailSize = 64 * 1024;
-constexpr uint32_t kAttributesSize = 12;
 constexpr uint32_t kSecurityAttributesSize = 12;
 
 // The device path of the interface, or nullopt when the detail-size query does not answer
@@ -30,11 +26,11 @@ std::optional<std::string> DevicePath(HidSystem& hid, Handle set, const DeviceIn
   }
   // One byte more than asked for keeps the path terminated whatever the backend writes;
   // never less than the header the cbSize goes into.
-  std::vector<uint8_t> detail(std::max(required, kDetailDataSize) + 1, 0);
-  std::memcpy(detail.data(), &kDetailDataSize, sizeof kDetailDataSize);
+  std::vector<uint8_t> detail(std::max(required, kDetailDataCbSize32) + 1, 0);
+  std::memcpy(detail.data(), &kDetailDataCbSize32, sizeof kDetailDataCbSize32);
   uint32_t required_again = 0;
   hid.SetupDiGetDeviceInterfaceDetailA(set, data, detail.data(), required, &required_again);
-  return std::string(reinterpret_cast<const char*>(detail.data() + kDevicePathOffset));
+  return std::string(reinterpret_cast<const char*>(detail.data() + kDetailDataPathOffset));
 }
 
 Handle OpenPath(HidSystem& hid, DeviceRecord& record, const std::string& path) {
@@ -53,7 +49,7 @@ Handle OpenPath(HidSystem& hid, DeviceRecord& record, const std::string& path) {
 void TryCandidate(HidSystem& hid, DeviceRecord& record, const std::string& path) {
   record.DeviceHandle = OpenPath(hid, record, path);
   if (record.DeviceHandle == kInvalidHandleValue) return;
-  record.DeviceAttributes.Size = kAttributesSize;
+  record.DeviceAttributes.Size = kHidAttributesSize;
   if (!hid.HidD_GetAttributes(record.DeviceHandle, &record.DeviceAttributes) ||
       !IsSupportedDevice(record.DeviceAttributes.VendorID, record.DeviceAttributes.ProductID) ||
       !hid.HidD_GetPreparsedData(record.DeviceHandle, &record.PreparsedData)) {
@@ -83,7 +79,7 @@ void OpenDevice() {
   if (set == kInvalidHandleValue) return;
   for (int32_t index = 0; record.DeviceHandle == kInvalidHandleValue; ++index) {
     DeviceInterfaceData data;
-    data.cbSize = kInterfaceDataSize;
+    data.cbSize = kDeviceInterfaceDataSize32;
     if (!hid.SetupDiEnumDeviceInterfaces(set, hid_guid, index, &data)) break;
     std::optional<std::string> path = DevicePath(hid, set, data);
     if (path) TryCandidate(hid, record, *path);

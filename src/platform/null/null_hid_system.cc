@@ -16,10 +16,7 @@ Handle NullHidSystem::Issue() {
   return handle;
 }
 
-void NullHidSystem::HidD_GetHidGuid(Guid* hid_guid) {
-  // The HID interface class: {4D1E55B2-F16F-11CF-88CB-001111000030}.
-  *hid_guid = Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-}
+void NullHidSystem::HidD_GetHidGuid(Guid* hid_guid) { *hid_guid = kHidInterfaceGuid; }
 
 Handle NullHidSystem::SetupDiGetClassDevsA(const Guid&, uint32_t) {
   Handle set = Issue();
@@ -53,9 +50,7 @@ bool NullHidSystem::HidD_GetPreparsedData(Handle, Handle*) { return Fail(kErrorI
 
 bool NullHidSystem::HidD_FreePreparsedData(Handle) { return Fail(kErrorInvalidHandle); }
 
-uint32_t NullHidSystem::HidP_GetCaps(Handle, HidCaps*) {
-  return 0xC0110001u;  // HIDP_STATUS_INVALID_PREPARSED_DATA
-}
+uint32_t NullHidSystem::HidP_GetCaps(Handle, HidCaps*) { return kHidpStatusInvalidPreparsedData; }
 
 Handle NullHidSystem::CreateEventA(bool, bool) {
   Handle event = Issue();
