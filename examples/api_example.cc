@@ -12,9 +12,6 @@
 #include "usborva/scenario.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
-#ifdef __linux__
-#include "usborva/hidraw_hid_system.h"
-#endif
 
 // The control's events arrive here, on the loop's thread, as they would in a form.
 class Handlers : public usborva::EventSink {
@@ -31,9 +28,6 @@ class Handlers : public usborva::EventSink {
 };
 
 int main(int argc, char** argv) {
-#ifdef __linux__
-  usborva::InstallNativeHidSystem();
-#endif
   usborva::SimulatedHidSystem simulated;
   std::optional<usborva::scenario::Player> player;
   std::optional<usborva::ScopedHidSystem> use_simulated;

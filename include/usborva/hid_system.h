@@ -186,8 +186,15 @@ class USBORVA_EXPORT HidSystem {
   virtual uint32_t GetLastError() = 0;
 };
 
+// The build's native backend as the calling thread sees it: the system ThreadHidSystem()
+// answers while nothing is installed. The backend is chosen when the library is built (the
+// CMake cache variable USBORVA_BACKEND: hidraw on Linux, the Windows HID stack in the
+// Windows component, elsewhere a machine with no devices) and provides this function; the
+// seam itself knows no backend. The system lives as long as the thread (or the process).
+USBORVA_EXPORT HidSystem& NativeHidSystem();
+
 // The HidSystem of the calling thread. Each thread has its own; until one is installed the
-// build's native backend serves (or, where the build has none, a machine with no devices).
+// build's native backend serves.
 USBORVA_EXPORT HidSystem& ThreadHidSystem();
 // Installs system for the calling thread (nullptr restores the default); returns the
 // previous one. The caller keeps ownership and must keep it alive while it is installed.
@@ -205,13 +212,6 @@ class USBORVA_EXPORT ScopedHidSystem {
  private:
   HidSystem* previous_;
 };
-
-// Lets a platform library provide the native backend without the core knowing it. The
-// factory is called once per thread, on the thread's first use of ThreadHidSystem() with
-// nothing installed; the system it returns must live as long as that thread (a
-// thread_local serves). nullptr, or no factory at all, gives a machine with no devices.
-using HidSystemFactory = HidSystem* (*)();
-USBORVA_EXPORT void SetNativeHidSystemFactory(HidSystemFactory factory);
 
 }  // namespace usborva
 

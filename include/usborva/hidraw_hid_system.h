@@ -100,12 +100,6 @@ class USBORVA_EXPORT HidrawHidSystem final : public HidSystem {
   std::unique_ptr<Impl> impl_;
 };
 
-// Makes the hidraw backend the native HidSystem of this program: threads without an
-// installed HidSystem get their own HidrawHidSystem with the environment's roots. Linking
-// the backend library does this by itself only where its registration object is loaded
-// (always for the shared library); programs linking the static libraries call this.
-USBORVA_EXPORT void InstallNativeHidSystem();
-
 }  // namespace usborva
 
 #endif  // USBORVA_HIDRAW_HID_SYSTEM_H_

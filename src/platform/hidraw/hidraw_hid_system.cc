@@ -84,11 +84,6 @@ uint32_t ErrorOfStatus(uintptr_t status) {
   return static_cast<uint32_t>(status & ~kStatusErrorFlag);
 }
 
-HidSystem* ThreadNativeHidraw() {
-  thread_local HidrawHidSystem system;
-  return &system;
-}
-
 }  // namespace
 
 struct HidrawHidSystem::Impl {
@@ -481,15 +476,5 @@ uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const ch
 }
 
 uint32_t HidrawHidSystem::GetLastError() { return t_last_error; }
-
-void InstallNativeHidSystem() { SetNativeHidSystemFactory(&ThreadNativeHidraw); }
-
-namespace {
-
-// Makes the backend native as soon as this object is loaded: always in the shared library,
-// and in a static link whenever the program uses the backend at all.
-const bool kRegistered = (InstallNativeHidSystem(), true);
-
-}  // namespace
 
 }  // namespace usborva

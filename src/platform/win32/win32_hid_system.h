@@ -7,10 +7,8 @@
 namespace usborva::win32 {
 
 // The HID stack of the Windows machine the component runs on: hid.dll, setupapi.dll and
-// kernel32. Makes it the native backend of every thread that has none installed.
-void InstallNativeHidSystem();
-
-// The backend itself, for hosts that install it explicitly.
+// kernel32. One for the process: the Windows calls it makes are safe from any thread.
+// NativeHidSystem() answers it in the Windows build.
 HidSystem& Win32HidSystem();
 
 }  // namespace usborva::win32
