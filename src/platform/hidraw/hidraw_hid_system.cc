@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -148,16 +147,7 @@ bool Fail(uint32_t error) {
 
 }  // namespace
 
-HidrawRoots HidrawRootsFromEnvironment() {
-  HidrawRoots roots;
-  const char* sysfs = std::getenv("USBORVA_SYSFS_ROOT");
-  const char* dev = std::getenv("USBORVA_DEV_ROOT");
-  if (sysfs != nullptr && *sysfs != '\0') roots.sysfs_root = sysfs;
-  if (dev != nullptr && *dev != '\0') roots.dev_root = dev;
-  return roots;
-}
-
-HidrawHidSystem::HidrawHidSystem() : HidrawHidSystem(HidrawRootsFromEnvironment()) {}
+HidrawHidSystem::HidrawHidSystem() : HidrawHidSystem(HidrawRoots{}) {}
 
 HidrawHidSystem::HidrawHidSystem(HidrawRoots roots) : impl_(std::make_unique<Impl>()) {
   impl_->roots = std::move(roots);
