@@ -10,7 +10,9 @@ namespace usborva::null {
 
 // The machine a build without a native backend runs on: no HID interfaces at all. Events
 // exist (so the port can be prepared and polling can wait for a terminal that never comes)
-// and the configuration file is read from the configuration directory.
+// and the configuration file is read from the configuration directory. Every other
+// operation fails with kErrorInvalidHandle (an open with kErrorFileNotFound, caps with
+// kHidpStatusInvalidPreparsedData); nothing blocks, and only sets and events are issued.
 class NullHidSystem : public HidSystem {
  public:
   void HidD_GetHidGuid(Guid* hid_guid) override;
