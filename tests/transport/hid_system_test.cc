@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/null/null_hid_system.h"
 #include "transport_fixture.h"
 #include "usborva/hid_system_wrapper.h"
 
@@ -13,6 +14,8 @@ namespace usborva::transport {
 namespace {
 
 TEST(HidSystemTest, WithoutABackendTheMachineHasNoDevicesButPortsCanBePrepared) {
+  null::NullHidSystem machine;  // the native backend of a platform without one of its own
+  ScopedHidSystem installed(machine);
   ThreadDeviceRecord() = DeviceRecord{};
   EXPECT_TRUE(InitTransport());
   OpenDevice();
@@ -36,21 +39,43 @@ TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {
   EXPECT_EQ(&ThreadHidSystem(), before);
 }
 
-HidSystem* FactoryMachine() {
-  thread_local const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
-  return machine.get();
-}
-
-TEST(HidSystemTest, NativeFactoryServesThreadsThatInstalledNothing) {
-  SetNativeHidSystemFactory(&FactoryMachine);
+TEST(HidSystemTest, NativeBackendServesThreadsThatInstalledNothing) {
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
   HidSystem* used = nullptr;
-  HidSystem* made = nullptr;
+  HidSystem* native = nullptr;
   std::thread([&] {
     used = &ThreadHidSystem();
-    made = FactoryMachine();
+    native = &NativeHidSystem();
   }).join();
-  SetNativeHidSystemFactory(nullptr);
-  EXPECT_EQ(used, made);
+  EXPECT_EQ(used, native);
+  EXPECT_NE(&NativeHidSystem(), machine.get());
+}
+
+// Watches opens only; everything else, the last error included, is the wrapped machine's.
+class OpenCounter : public HidSystemWrapper {
+ public:
+  using HidSystemWrapper::HidSystemWrapper;
+  Handle CreateFileA(const char* path, uint32_t access, uint32_t share,
+                     const SecurityAttributes* security, uint32_t disposition,
+                     uint32_t flags) override {
+    ++opens;
+    return HidSystemWrapper::CreateFileA(path, access, share, security, disposition, flags);
+  }
+  int opens = 0;
+};
+
+TEST_F(TransportTest, ADecoratorOverridesOnlyWhatItWatchesAndTheRestPassesOn) {
+  const auto id = Add(0x2A5C, 0x4C2B);
+  OpenCounter counter(sim_);
+  ScopedHidSystem decorated(counter);
+  ASSERT_TRUE(Open());
+  EXPECT_TRUE(Opened(id));
+  EXPECT_GE(counter.opens, 1);
+  Close();
+  EXPECT_FALSE(ThreadHidSystem().CloseHandle(kInvalidHandleValue));
+  EXPECT_EQ(ThreadHidSystem().GetLastError(), sim_.GetLastError());
+  EXPECT_NE(ThreadHidSystem().GetLastError(), 0u);
 }
 
 // Watches opens only; everything else, the last error included, is the wrapped machine's.
