@@ -78,31 +78,5 @@ TEST_F(TransportTest, ADecoratorOverridesOnlyWhatItWatchesAndTheRestPassesOn) {
   EXPECT_NE(ThreadHidSystem().GetLastError(), 0u);
 }
 
-// Watches opens only; everything else, the last error included, is the wrapped machine's.
-class OpenCounter : public HidSystemWrapper {
- public:
-  using HidSystemWrapper::HidSystemWrapper;
-  Handle CreateFileA(const char* path, uint32_t access, uint32_t share,
-                     const SecurityAttributes* security, uint32_t disposition,
-                     uint32_t flags) override {
-    ++opens;
-    return HidSystemWrapper::CreateFileA(path, access, share, security, disposition, flags);
-  }
-  int opens = 0;
-};
-
-TEST_F(TransportTest, ADecoratorOverridesOnlyWhatItWatchesAndTheRestPassesOn) {
-  const auto id = Add(0x2A5C, 0x4C2B);
-  OpenCounter counter(sim_);
-  ScopedHidSystem decorated(counter);
-  ASSERT_TRUE(Open());
-  EXPECT_TRUE(Opened(id));
-  EXPECT_GE(counter.opens, 1);
-  Close();
-  EXPECT_FALSE(ThreadHidSystem().CloseHandle(kInvalidHandleValue));
-  EXPECT_EQ(ThreadHidSystem().GetLastError(), sim_.GetLastError());
-  EXPECT_NE(ThreadHidSystem().GetLastError(), 0u);
-}
-
 }  // namespace
 }  // namespace usborva::transport
