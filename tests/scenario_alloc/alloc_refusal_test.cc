@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -105,6 +106,21 @@ TEST(ScenarioAllocRefusal, EveryExampleGivesUpCleanly) {
     const long loads = RefuseEachAllocation(name, [&] { LoadScenario(file.string()); });
     EXPECT_GT(loads, parses) << name;
   }
+}
+
+// What the Windows control does when it is created under a scenario: load it, put its
+// terminal on a machine of its own and play it through.
+TEST(ScenarioAllocRefusal, SessionInstalledAndPlayedGivesUpCleanly) {
+  const std::string path =
+      (std::filesystem::path(USBORVA_SOURCE_DIR) / "tests/windows/session.scn").string();
+  const long n = RefuseEachAllocation("session", [&] {
+    const std::unique_ptr<SimulatedHidSystem> system = NewSimulatedHidSystem();
+    Player player(*system, LoadScenario(path));
+    player.Install();
+    while (player.Advance()) {
+    }
+  });
+  EXPECT_GT(n, 0);
 }
 
 TEST(ScenarioAllocRefusal, DemoGivesUpCleanly) {
