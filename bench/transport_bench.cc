@@ -20,7 +20,7 @@ void BM_ReadInputReportPending(benchmark::State& state) {
   ScopedHidSystem installed(*machine);
   machine->SetConfigText(std::string());
   machine->AddInterface();
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  transport::ScopedDeviceRecord record;
   transport::InitTransport();
   transport::OpenDevice();
   transport::SizeInputBuffer();
@@ -39,7 +39,7 @@ void BM_ReadInputReportComplete(benchmark::State& state) {
   ScopedHidSystem installed(*machine);
   machine->SetConfigText(std::string());
   auto id = machine->AddInterface();
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  transport::ScopedDeviceRecord record;
   transport::InitTransport();
   transport::OpenDevice();
   transport::SizeInputBuffer();

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "fuzz_checks.h"
+#include "transport/device_record.h"
 #include "transport/transport.h"
 #include "usborva/hid_system_wrapper.h"
 #include "usborva/simulated_hid_system.h"
@@ -113,8 +114,7 @@ void Run(std::span<const uint8_t> input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
   // The device record is the thread's and outlives one input: every run starts afresh.
-  usborva::transport::ThreadDeviceRecord() = usborva::transport::DeviceRecord{};
+  const usborva::transport::ScopedDeviceRecord fresh_record;
   Run(std::span<const uint8_t>(data, size));
-  usborva::transport::ThreadDeviceRecord() = usborva::transport::DeviceRecord{};
   return 0;
 }

@@ -25,6 +25,7 @@
 #include "hidraw/syscall_counter.h"
 #include "support/alloc_counter.h"
 #include "support/open_session.h"
+#include "transport/device_record.h"
 #include "transport/transport.h"
 #include "usborva/hidraw_hid_system.h"
 #include "usborva/usborva.h"
@@ -67,6 +68,7 @@ class FuseNodeSession {
  private:
   bool Mount(int others);
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   std::string dir_;
   std::string error_;
   std::optional<std::string> saved_config_dir_;
@@ -125,7 +127,6 @@ FuseNodeSession::FuseNodeSession(bool open_port, int others) {
   if (!Mount(others)) return;
   if (const char* dir = std::getenv("USBORVA_CONFIG_DIR")) saved_config_dir_ = dir;
   setenv("USBORVA_CONFIG_DIR", (dir_ + "/etc").c_str(), 1);
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   hid_ = std::make_unique<HidrawHidSystem>(HidrawRoots{dir_ + "/sys", dir_ + "/dev"});
   previous_ = InstallThreadHidSystem(hid_.get());
   control_ = std::make_unique<USBORVA>(container_);
@@ -140,7 +141,6 @@ FuseNodeSession::~FuseNodeSession() {
     control_->Terminate();
     control_.reset();
     InstallThreadHidSystem(previous_);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     if (saved_config_dir_) {
       setenv("USBORVA_CONFIG_DIR", saved_config_dir_->c_str(), 1);
     } else {
@@ -346,6 +346,8 @@ std::optional<double> MonitorCpuSeconds(FuseNodeSession& session, double seconds
   const pid_t child = fork();
   if (child < 0) return std::nullopt;
   if (child == 0) {
+    // The child inherits the session's record; it starts afresh by hand, as _exit runs no
+    // destructor a guard would need.
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     HidrawHidSystem hid(roots);
     InstallThreadHidSystem(&hid);

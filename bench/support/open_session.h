@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "transport/device_record.h"
 #include "transport/transport.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
@@ -15,7 +16,6 @@ namespace usborva::bench {
 // A control with its port open on a simulated terminal, torn down cleanly.
 struct OpenSession {
   OpenSession() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     previous = InstallThreadHidSystem(&hid);
     hid.SetConfigText(std::string());
     hid.AddInterface();
@@ -25,10 +25,10 @@ struct OpenSession {
   ~OpenSession() {
     control.Terminate();
     InstallThreadHidSystem(previous);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
   void Tick() { container.timer().Tick(); }
 
+  transport::ScopedDeviceRecord fresh_record;  // first: outlives all that use the record
   const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *hid_owner;
   test::NullContainer container;

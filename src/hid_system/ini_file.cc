@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "hid_system/bounded_file.h"
+#include "platform/posix/bounded_file.h"
 #include "usborva/utf8.h"
 
 namespace usborva::hid_system {
@@ -131,13 +131,13 @@ uint32_t ReadProfileString(std::string_view text, const char* section, const cha
 
 uint32_t ReadProfileStringFromFile(const std::string& path, const char* section, const char* key,
                                    const char* default_value, char* buffer, uint32_t size) {
-  const BoundedFile file = ReadBoundedFile(path, kMaxConfigFileBytes);
+  const posix::BoundedFile file = posix::ReadBoundedFile(path, kMaxConfigFileBytes);
   switch (file.outcome) {
-    case BoundedFile::Outcome::kRead:
+    case posix::BoundedFile::Outcome::kRead:
       return ReadProfileString(file.text, section, key, default_value, buffer, size);
-    case BoundedFile::Outcome::kMissing:
+    case posix::BoundedFile::Outcome::kMissing:
       return ReadProfileString({}, section, key, default_value, buffer, size);
-    case BoundedFile::Outcome::kRefused:
+    case posix::BoundedFile::Outcome::kRefused:
       break;
   }
   // Not the default: an empty value is no Boolean, so every candidate terminal is refused.
@@ -145,7 +145,7 @@ uint32_t ReadProfileStringFromFile(const std::string& path, const char* section,
 }
 
 std::string ConfigFileProblem(std::string_view file_name) {
-  return ReadBoundedFile(ConfigFilePath(file_name), kMaxConfigFileBytes).problem;
+  return posix::ReadBoundedFile(ConfigFilePath(file_name), kMaxConfigFileBytes).problem;
 }
 
 }  // namespace usborva::hid_system

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "usborva/console_message_box.h"
 
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 #include <utility>
 
 #include "host/quoted_text.h"
+#include "platform/posix/terminal.h"
 
 namespace usborva {
 namespace {
@@ -31,7 +30,8 @@ std::string ConsoleLines(const String& text) {
 }  // namespace
 
 ConsoleMessageBox::ConsoleMessageBox(std::ostream& out, bool interactive, std::string title)
-    : ConsoleMessageBox(out, std::cin, isatty(STDIN_FILENO) == 1, interactive, std::move(title)) {}
+    : ConsoleMessageBox(out, std::cin, posix::StandardInputIsTerminal(), interactive,
+                        std::move(title)) {}
 
 ConsoleMessageBox::ConsoleMessageBox(std::ostream& out, std::istream& in, bool in_is_terminal,
                                      bool interactive, std::string title)

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <utility>
 
-#include "host/file_system.h"
 #include "host/property_literal.h"
 #include "host/quoted_text.h"
+#include "platform/posix/file_system.h"
 #include "usborva/automation_error.h"
 
 namespace usborva {
@@ -67,7 +67,7 @@ class PropertyBagFile::KeyIndex {
 PropertyBagFile::PropertyBagFile(std::string path) : path_(std::move(path)) {}
 
 PropertyBagFile PropertyBagFile::Load(std::string path) {
-  std::optional<std::string> text = host::ReadFileIfExists(path, kMaxFileBytes);
+  std::optional<std::string> text = posix::ReadFileIfExists(path, kMaxFileBytes);
   if (!text) {
     throw AutomationError(error::kFileNotFound, "File not found: " + path);
   }
@@ -202,7 +202,7 @@ void PropertyBagFile::Save() const {
                           "cannot save " + path_ + ": the file would pass the limit of " +
                               std::to_string(kMaxFileBytes) + " bytes");
   }
-  host::WriteFileAtomically(path_, text);
+  posix::WriteFileAtomically(path_, text);
 }
 
 std::vector<String> PropertyBagFile::Keys() const {

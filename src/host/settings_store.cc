@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "usborva/settings_store.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <optional>
 #include <utility>
-#include <vector>
 
-#include "host/file_system.h"
 #include "host/settings_folder_name.h"
 #include "host/settings_text.h"
+#include "platform/posix/file_system.h"
+#include "platform/posix/home_folder.h"
 #include "usborva/automation_error.h"
 
 namespace usborva {
@@ -19,19 +16,6 @@ namespace {
 
 constexpr char kFileName[] = "settings.ini";
 constexpr char kLockSuffix[] = ".lock";
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  std::vector<char> buffer(16384);
-  passwd entry;
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
-}
 
 }  // namespace
 
@@ -43,7 +27,7 @@ std::string SettingsStore::DefaultRoot() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   // The base-directory rules say a relative XDG_CONFIG_HOME is to be ignored.
   if (config != nullptr && config[0] == '/') return config;
-  const std::string home = HomeFolder();
+  const std::string home = posix::HomeFolder();
   return home.empty() ? std::string() : home + "/.config";
 }
 
@@ -54,7 +38,7 @@ std::string SettingsStore::FilePath(const String& application) const {
 String SettingsStore::GetSetting(const String& application, const String& section,
                                  const String& key, const String& default_value) const {
   if (root_.empty() || application.empty()) return default_value;
-  std::optional<std::string> text = host::ReadFileIfExists(FilePath(application), kMaxFileBytes);
+  std::optional<std::string> text = posix::ReadFileIfExists(FilePath(application), kMaxFileBytes);
   if (!text) return default_value;
   std::optional<String> value = host::SettingsText(std::move(*text)).Find(section, key);
   return value ? *value : default_value;
@@ -71,9 +55,9 @@ void SettingsStore::SaveSetting(const String& application, const String& section
                           "Path/File access error: no home folder for the settings store");
   }
   const std::string path = FilePath(application);
-  host::MakeDirectories(host::ParentFolder(path));
-  const host::FileLock lock(path + kLockSuffix);
-  std::optional<std::string> text = host::ReadFileIfExists(path, kMaxFileBytes);
+  posix::MakeDirectories(posix::ParentFolder(path));
+  const posix::FileLock lock(path + kLockSuffix);
+  std::optional<std::string> text = posix::ReadFileIfExists(path, kMaxFileBytes);
   const host::SettingsText current(text ? std::move(*text) : std::string());
   const std::string updated = current.WithValue(section, key, value);
   if (text && updated == current.text()) return;
@@ -82,7 +66,7 @@ void SettingsStore::SaveSetting(const String& application, const String& section
                           "cannot save " + path + ": the file would pass the limit of " +
                               std::to_string(kMaxFileBytes) + " bytes");
   }
-  host::WriteFileAtomically(path, updated);
+  posix::WriteFileAtomically(path, updated);
 }
 
 }  // namespace usborva

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 #include "usborva/scenario.h"
 
@@ -15,9 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/posix/bounded_file.h"
 #endif
 
 namespace usborva::scenario {
@@ -71,46 +70,24 @@ std::string ReadRegularFile(const std::string& path) {
 
 #else
 
-// Closes the descriptor on every way out.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { ::close(fd_); }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 std::string ReadRegularFile(const std::string& path) {
-  // Non-blocking, so that opening a FIFO returns at once (and fstat then refuses it)
-  // instead of waiting for a writer; a regular file reads the same either way.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw ScenarioError(path, 0, 0, std::string("cannot open: ") + std::strerror(errno));
-  const Descriptor file(fd);
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0) {
-    throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
+  // Opened non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
+  posix::RegularFile file = posix::ReadRegularFile(path, kMaxScenarioBytes);
+  switch (file.failure) {
+    case posix::RegularFile::Failure::kNone:
+      return std::move(file.text);
+    case posix::RegularFile::Failure::kOpen:
+      throw ScenarioError(path, 0, 0, std::string("cannot open: ") + std::strerror(file.error));
+    case posix::RegularFile::Failure::kNotRegular:
+      throw ScenarioError(path, 0, 0, "not a regular file");
+    case posix::RegularFile::Failure::kTooLarge:
+      if (file.size) TooLarge(path, *file.size);
+      TooLarge(path);
+    case posix::RegularFile::Failure::kStat:
+    case posix::RegularFile::Failure::kRead:
+      break;
   }
-  if (!S_ISREG(status.st_mode)) throw ScenarioError(path, 0, 0, "not a regular file");
-  if (static_cast<uint64_t>(status.st_size) > kMaxScenarioBytes) {
-    TooLarge(path, static_cast<uint64_t>(status.st_size));
-  }
-  std::string text;
-  text.reserve(static_cast<size_t>(status.st_size));
-  char buffer[kChunk];
-  for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0)
-      throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(errno));
-    if (got == 0) return text;
-    text.append(buffer, static_cast<size_t>(got));
-    // The file may have grown since fstat.
-    if (text.size() > kMaxScenarioBytes) TooLarge(path);
-  }
+  throw ScenarioError(path, 0, 0, std::string("cannot read: ") + std::strerror(file.error));
 }
 
 #endif

@@ -54,6 +54,18 @@ struct DeviceRecord {
 // The calling thread's record.
 DeviceRecord& ThreadDeviceRecord();
 
+// Gives the calling thread a fresh DeviceRecord for as long as it lives, and a fresh one
+// again when it goes, so a test or a bench run neither sees nor leaves another's handle,
+// buffers or observations. Declare it before anything that uses the record, so it is made
+// first and undone last.
+class ScopedDeviceRecord {
+ public:
+  ScopedDeviceRecord() { ThreadDeviceRecord() = DeviceRecord{}; }
+  ~ScopedDeviceRecord() { ThreadDeviceRecord() = DeviceRecord{}; }
+  ScopedDeviceRecord(const ScopedDeviceRecord&) = delete;
+  ScopedDeviceRecord& operator=(const ScopedDeviceRecord&) = delete;
+};
+
 }  // namespace usborva::transport
 
 #endif  // USBORVA_TRANSPORT_DEVICE_RECORD_H_

@@ -50,7 +50,6 @@ class FlippingConfigSystem : public HidSystemWrapper {
 class ConnectionNoticeTest : public ::testing::Test {
  protected:
   ConnectionNoticeTest() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     previous_ = InstallThreadHidSystem(&flipping);
     hid.SetConfigText(std::string());  // no configuration file: built-in product IDs
     control.InitProperties();
@@ -58,7 +57,6 @@ class ConnectionNoticeTest : public ::testing::Test {
   ~ConnectionNoticeTest() override {
     control.Terminate();
     InstallThreadHidSystem(previous_);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
   void Tick(int n = 1) {
     for (int i = 0; i < n; ++i) container.Tick();
@@ -74,6 +72,7 @@ class ConnectionNoticeTest : public ::testing::Test {
     return container.connection.empty() ? "none" : container.connection.back();
   }
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   std::unique_ptr<SimulatedHidSystem> sim_ = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *sim_;
   FlippingConfigSystem flipping{hid};

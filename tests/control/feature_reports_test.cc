@@ -18,11 +18,7 @@ using transport::ThreadDeviceRecord;
 
 class FeatureReportTest : public ::testing::Test {
  protected:
-  FeatureReportTest() : installed_(sim_) {
-    ThreadDeviceRecord() = transport::DeviceRecord{};
-    sim_.SetConfigText(std::string());
-  }
-  ~FeatureReportTest() override { ThreadDeviceRecord() = transport::DeviceRecord{}; }
+  FeatureReportTest() : installed_(sim_) { sim_.SetConfigText(std::string()); }
 
   // Opens a terminal whose feature reports are length bytes long.
   void OpenTerminal(int16_t length = sim::kDefaultFeatureReportLength) {
@@ -40,6 +36,7 @@ class FeatureReportTest : public ::testing::Test {
   std::string Swipe() const { return test::Utf8(control_.state().SwipeCommandOutput); }
   size_t Notified() const { return container_.Count("SwipeCommandOutput"); }
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   const std::unique_ptr<SimulatedHidSystem> sim_owner_ = NewSimulatedHidSystem();
   SimulatedHidSystem& sim_ = *sim_owner_;
   ScopedHidSystem installed_;

@@ -62,7 +62,6 @@ class ScriptedConfigSystem : public HidSystemWrapper {
 class SessionTest : public ::testing::Test {
  protected:
   SessionTest() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     previous_ = InstallThreadHidSystem(&config);
     hid.SetConfigText(std::string());  // no configuration file: built-in product IDs
     control.InitProperties();
@@ -70,7 +69,6 @@ class SessionTest : public ::testing::Test {
   ~SessionTest() override {
     control.Terminate();
     InstallThreadHidSystem(previous_);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
 
   sim::Report Report(sim::Report r) { return r; }
@@ -84,6 +82,7 @@ class SessionTest : public ::testing::Test {
     container.notifications.clear();
   }
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *hid_owner;
   ScriptedConfigSystem config{hid};  // installed: every call reaches hid through it

@@ -14,7 +14,6 @@ namespace {
 class TerminalChoiceTest : public ::testing::Test {
  protected:
   TerminalChoiceTest() : installed_(hid_) {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     hid_.SetConfigText(std::string());
     for (const char16_t* serial : {u"FIRST", u"SECOND"}) {
       sim::InterfaceSpec spec;
@@ -23,11 +22,9 @@ class TerminalChoiceTest : public ::testing::Test {
     }
     control_.InitProperties();
   }
-  ~TerminalChoiceTest() override {
-    control_.Terminate();
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-  }
+  ~TerminalChoiceTest() override { control_.Terminate(); }
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   std::unique_ptr<SimulatedHidSystem> owned_hid = NewSimulatedHidSystem();
   SimulatedHidSystem& hid_ = *owned_hid;
   ScopedHidSystem installed_;

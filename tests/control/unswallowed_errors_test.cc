@@ -42,7 +42,6 @@ class Lines : public DiagnosticSink {
 class UnswallowedErrorsTest : public ::testing::Test {
  protected:
   UnswallowedErrorsTest() {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     previous_ = InstallThreadHidSystem(&hid_);
     hid_.SetConfigText(std::string());
     hid_.AddInterface();
@@ -53,9 +52,9 @@ class UnswallowedErrorsTest : public ::testing::Test {
     container_.what.clear();
     control_.Terminate();
     InstallThreadHidSystem(previous_);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
 
+  transport::ScopedDeviceRecord fresh_record_;  // first: outlives all that use the record
   std::unique_ptr<SimulatedHidSystem> owned_hid = NewSimulatedHidSystem();
   SimulatedHidSystem& hid_ = *owned_hid;
   ThrowingContainer container_;

@@ -30,16 +30,12 @@ const char* const kPhases[] = {"open",      "swipe", "feature exchange", "unplug
 class Session {
  public:
   Session() : tracer_(hid) {
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     previous_ = InstallThreadHidSystem(&tracer_);
     hid.SetConfigText(std::string());
     hid.AddInterface();
     control_.InitProperties();
   }
-  ~Session() {
-    InstallThreadHidSystem(previous_);
-    transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-  }
+  ~Session() { InstallThreadHidSystem(previous_); }
 
   // Runs the story once. Returns the first thing that went wrong, or "".
   std::string Run() {
@@ -116,6 +112,7 @@ class Session {
     return k >= 1 && k <= trace.size() ? std::string(sim::OpName(trace[k - 1])) : "no call";
   }
 
+  transport::ScopedDeviceRecord fresh_record;  // first: outlives all that use the record
   const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *hid_owner;
   std::map<std::string, PortState> state_after;  // by phase

@@ -23,7 +23,7 @@ class CountingSink : public DiagnosticSink {
 };
 
 TEST(HostConnectionTest, NotificationsAndDebugLinesReachTheHostsCallbacks) {
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
+  transport::ScopedDeviceRecord record;
   std::unique_ptr<SimulatedHidSystem> owned_machine = NewSimulatedHidSystem();
   SimulatedHidSystem& machine = *owned_machine;
   machine.SetConfigText(std::string());
@@ -68,7 +68,6 @@ TEST(HostConnectionTest, NotificationsAndDebugLinesReachTheHostsCallbacks) {
   EXPECT_TRUE(control.get_PortOpen());
   EXPECT_GT(outer.lines, 0);
   control.Terminate();
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 #include <functional>
 #include <string>
 
-#include "host/file_system.h"
 #include "host/settings_text.h"
+#include "platform/posix/file_system.h"
 #include "temp_folder.h"
 #include "usborva/automation_error.h"
 #include "usborva/property_bag_file.h"
@@ -90,10 +90,10 @@ TEST(HostileFilesTest, LimitIsInclusiveAndASaveNeverWritesPastIt) {
   TempFolder folder;
   const std::string path = folder / "f";
   WriteAll(path, std::string(1000, 'x'));
-  EXPECT_EQ(host::ReadFileIfExists(path, 1000)->size(), 1000u);
-  EXPECT_NE(ErrorOf([&] { host::ReadFileIfExists(path, 999); }).description().find("999 bytes"),
+  EXPECT_EQ(posix::ReadFileIfExists(path, 1000)->size(), 1000u);
+  EXPECT_NE(ErrorOf([&] { posix::ReadFileIfExists(path, 999); }).description().find("999 bytes"),
             std::string::npos);
-  EXPECT_FALSE(host::ReadFileIfExists(folder / "missing/f", 10));
+  EXPECT_FALSE(posix::ReadFileIfExists(folder / "missing/f", 10));
 
   const SettingsStore store(folder.path());
   store.SaveSetting(u"App", u"Startup", u"a", u"small");
@@ -127,12 +127,12 @@ TEST(HostileFilesTest, HeldLockTimesOutWithError75NamingTheLockFile) {
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
   const auto start = std::chrono::steady_clock::now();
   const AutomationError error =
-      ErrorOf([&] { host::FileLock lock(lock_path, std::chrono::milliseconds(100)); });
+      ErrorOf([&] { posix::FileLock lock(lock_path, std::chrono::milliseconds(100)); });
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   EXPECT_EQ(error.number(), error::kPathFileAccessError);
   EXPECT_NE(error.description().find(lock_path), std::string::npos) << error.description();
   close(holder);
-  host::FileLock free_now(lock_path, std::chrono::milliseconds(100));  // released: no throw
+  posix::FileLock free_now(lock_path, std::chrono::milliseconds(100));  // released: no throw
 }
 
 // Time for a 1 MB input over time for a 100 KB one: about 10 when linear, about 100 when

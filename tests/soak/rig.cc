@@ -16,7 +16,6 @@ uint64_t SoakTicks() {
 }
 
 Rig::Rig(int controls_wanted, uint64_t seed) : traffic(seed) {
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   previous_ = InstallThreadHidSystem(&hid);
   hid.SetConfigText(std::string());  // the built-in product IDs
   id = hid.AddInterface();
@@ -41,7 +40,6 @@ Rig::~Rig() {
   for (auto& control : controls) control->Terminate();
   controls.clear();
   InstallThreadHidSystem(previous_);
-  transport::ThreadDeviceRecord() = transport::DeviceRecord{};
 }
 
 void Rig::Send() {

@@ -10,6 +10,7 @@
 #include "ledger.h"
 #include "soak_host.h"
 #include "traffic.h"
+#include "transport/device_record.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 
@@ -38,6 +39,7 @@ class Rig {
   std::string Failure() const;
   void Fail(std::string why);
 
+  transport::ScopedDeviceRecord fresh_record;  // first: outlives all that use the record
   const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *hid_owner;
   SimulatedHidSystem::InterfaceId id = 0;

@@ -16,14 +16,13 @@ namespace {
 TEST(HidSystemTest, WithoutABackendTheMachineHasNoDevicesButPortsCanBePrepared) {
   null::NullHidSystem machine;  // the native backend of a platform without one of its own
   ScopedHidSystem installed(machine);
-  ThreadDeviceRecord() = DeviceRecord{};
+  ScopedDeviceRecord record;
   EXPECT_TRUE(InitTransport());
   OpenDevice();
   EXPECT_EQ(ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
   CloseDevice();
   CloseReadEvent();
   EXPECT_FALSE(ThreadHidSystem().CloseHandle(0));
-  ThreadDeviceRecord() = DeviceRecord{};
 }
 
 TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {

@@ -182,7 +182,7 @@ class FailClosedOpenTest : public ConfigDirectoryTest {};
 TEST_F(FailClosedOpenTest, SupportedTerminalIsNotOpenedWhileTheFileIsUnreadable) {
   const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
   ScopedHidSystem installed(*machine);
-  ThreadDeviceRecord() = DeviceRecord{};
+  ScopedDeviceRecord record;
   sim::InterfaceSpec spec;
   spec.vendor_id = 0x2A5C;
   spec.product_id = 0x4C21;
@@ -196,7 +196,6 @@ TEST_F(FailClosedOpenTest, SupportedTerminalIsNotOpenedWhileTheFileIsUnreadable)
   EXPECT_NE(ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
   CloseDevice();
   CloseReadEvent();
-  ThreadDeviceRecord() = DeviceRecord{};
 }
 
 std::string Utf16Le(std::u16string_view text) {

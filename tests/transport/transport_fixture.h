@@ -20,11 +20,7 @@ class TransportTest : public ::testing::Test {
   using Fault = sim::Fault;
   using HandleKind = sim::HandleKind;
 
-  TransportTest() : installed_(sim_) {
-    ThreadDeviceRecord() = DeviceRecord{};
-    sim_.SetConfigText(std::string());
-  }
-  ~TransportTest() override { ThreadDeviceRecord() = DeviceRecord{}; }
+  TransportTest() : installed_(sim_) { sim_.SetConfigText(std::string()); }
 
   static DeviceRecord& record() { return ThreadDeviceRecord(); }
 
@@ -52,6 +48,7 @@ class TransportTest : public ::testing::Test {
     return record().DeviceHandle != kInvalidHandleValue && sim_.OpenDeviceHandles(id) == 1;
   }
 
+  ScopedDeviceRecord fresh_record_;  // first: made before, undone after all that use it
   const std::unique_ptr<SimulatedHidSystem> sim_owner_ = NewSimulatedHidSystem();
   SimulatedHidSystem& sim_ = *sim_owner_;
   ScopedHidSystem installed_;

@@ -9,9 +9,9 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "host/file_system.h"
 #include "host/settings_text.h"
 #include "json.h"
+#include "platform/posix/file_system.h"
 #include "settings_list.h"
 #include "usborva/event_loop.h"
 #include "usborva/host.h"
@@ -28,7 +28,7 @@ constexpr char16_t kSection[] = u"Startup";
 std::string SettingsFileText() {
   const SettingsStore store;
   if (store.root().empty()) return "";
-  return host::ReadFileIfExists(store.FilePath(u"USBHID"), SettingsStore::kMaxFileBytes)
+  return posix::ReadFileIfExists(store.FilePath(u"USBHID"), SettingsStore::kMaxFileBytes)
       .value_or("");
 }
 

@@ -42,7 +42,9 @@ Machine::~Machine() = default;
 // --- the machine ------------------------------------------------------------------------
 
 Machine::InterfaceId Machine::AddInterface(sim::InterfaceSpec spec) {
-  interfaces_.push_back(InterfaceState{});
+  // Value-initialised in place, not braced: g++ 12 destroys the terminal model of a braced
+  // InterfaceState twice when a later member (the queue) fails to allocate.
+  interfaces_.emplace_back();
   interfaces_.back().spec = std::move(spec);
   return interfaces_.size() - 1;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-#ifndef USBORVA_HOST_FILE_SYSTEM_H_
-#define USBORVA_HOST_FILE_SYSTEM_H_
+#ifndef USBORVA_PLATFORM_POSIX_FILE_SYSTEM_H_
+#define USBORVA_PLATFORM_POSIX_FILE_SYSTEM_H_
 
 #include <chrono>
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace usborva::host {
+namespace usborva::posix {
 
 // The host's few file operations. Every failure throws AutomationError 75 (path/file
 // access error) whose description names the path and the system's reason.
@@ -53,6 +53,6 @@ std::string ParentFolder(const std::string& path);
 // Throws AutomationError 75: "<action> <path>: <reason of errno_value>".
 [[noreturn]] void ThrowFileError(std::string_view action, const std::string& path, int errno_value);
 
-}  // namespace usborva::host
+}  // namespace usborva::posix
 
-#endif  // USBORVA_HOST_FILE_SYSTEM_H_
+#endif  // USBORVA_PLATFORM_POSIX_FILE_SYSTEM_H_

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "hid_system/bounded_file.h"
+#include "platform/posix/bounded_file.h"
 
 #include <string_view>
+#include <utility>
 
 #ifdef _WIN32
 #include <filesystem>
@@ -15,10 +16,10 @@
 #include <cstring>
 #endif
 
-// The one place below the host where the seam's shared code touches the operating system:
+// Shared by the configuration file's reader below the transport and the host's own files:
 // a non-blocking open is the only way to look at a FIFO or a device without waiting on it.
 
-namespace usborva::hid_system {
+namespace usborva::posix {
 namespace {
 
 constexpr size_t kChunkBytes = 16384;
@@ -35,14 +36,14 @@ BoundedFile TooLarge(const std::string& path, size_t max_bytes) {
                  "larger than the limit of " + std::to_string(max_bytes) + " bytes");
 }
 
+#ifdef _WIN32
+
 // Appends one chunk unless that would pass the limit.
 bool AppendWithin(BoundedFile& file, const char* chunk, size_t length, size_t max_bytes) {
   if (length > max_bytes - file.text.size()) return false;
   file.text.append(chunk, length);
   return true;
 }
-
-#ifdef _WIN32
 
 // Windows keeps pipes and devices out of the file system's folders, so a look at the type
 // before opening is as good as a look after it.
@@ -83,43 +84,27 @@ std::string_view KindOf(mode_t mode) {
   return "not a regular file";
 }
 
-BoundedFile ReadOpenFile(int fd, const std::string& path, size_t max_bytes) {
-  struct stat info;
-  if (fstat(fd, &info) != 0) return Refused("cannot read", path, std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return Refused("cannot read", path, KindOf(info.st_mode));
-  if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > max_bytes) {
-    return TooLarge(path, max_bytes);
-  }
-  BoundedFile result;
-  result.outcome = BoundedFile::Outcome::kRead;
-  result.text.reserve(static_cast<size_t>(info.st_size));
-  char chunk[kChunkBytes];
-  for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got == 0) return result;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return Refused("cannot read", path, std::strerror(errno));
-    }
-    // The size checked above may be stale: a file that grows while read is still capped.
-    if (!AppendWithin(result, chunk, static_cast<size_t>(got), max_bytes)) {
-      return TooLarge(path, max_bytes);
-    }
-  }
-}
-
 BoundedFile ReadLimited(const std::string& path, size_t max_bytes) {
-  int fd;
-  do {
-    fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return BoundedFile{};
-    return Refused("cannot open", path, std::strerror(errno));
+  RegularFile file = ReadRegularFile(path, max_bytes);
+  switch (file.failure) {
+    case RegularFile::Failure::kNone: {
+      BoundedFile result;
+      result.outcome = BoundedFile::Outcome::kRead;
+      result.text = std::move(file.text);
+      return result;
+    }
+    case RegularFile::Failure::kOpen:
+      if (file.error == ENOENT || file.error == ENOTDIR) return BoundedFile{};
+      return Refused("cannot open", path, std::strerror(file.error));
+    case RegularFile::Failure::kNotRegular:
+      return Refused("cannot read", path, file.kind);
+    case RegularFile::Failure::kTooLarge:
+      return TooLarge(path, max_bytes);
+    case RegularFile::Failure::kStat:
+    case RegularFile::Failure::kRead:
+      break;
   }
-  BoundedFile result = ReadOpenFile(fd, path, max_bytes);
-  close(fd);
-  return result;
+  return Refused("cannot read", path, std::strerror(file.error));
 }
 
 #endif
@@ -130,4 +115,65 @@ BoundedFile ReadBoundedFile(const std::string& path, size_t max_bytes) {
   return ReadLimited(path, max_bytes);
 }
 
-}  // namespace usborva::hid_system
+#ifndef _WIN32
+
+namespace {
+
+RegularFile Failed(RegularFile::Failure failure, int error) {
+  RegularFile result;
+  result.failure = failure;
+  result.error = error;
+  return result;
+}
+
+RegularFile TooLong(std::optional<uint64_t> size) {
+  RegularFile result;
+  result.failure = RegularFile::Failure::kTooLarge;
+  result.size = size;
+  return result;
+}
+
+RegularFile ReadOpenFile(int fd, size_t max_bytes) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return Failed(RegularFile::Failure::kStat, errno);
+  if (!S_ISREG(info.st_mode)) {
+    RegularFile result;
+    result.failure = RegularFile::Failure::kNotRegular;
+    result.kind = KindOf(info.st_mode);
+    return result;
+  }
+  if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > max_bytes) {
+    return TooLong(static_cast<uint64_t>(info.st_size));
+  }
+  RegularFile result;
+  result.text.reserve(static_cast<size_t>(info.st_size));
+  char chunk[kChunkBytes];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got == 0) return result;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Failed(RegularFile::Failure::kRead, errno);
+    }
+    // The size checked above may be stale: a file that grows while read is still capped.
+    if (static_cast<size_t>(got) > max_bytes - result.text.size()) return TooLong(std::nullopt);
+    result.text.append(chunk, static_cast<size_t>(got));
+  }
+}
+
+}  // namespace
+
+RegularFile ReadRegularFile(const std::string& path, size_t max_bytes) {
+  int fd;
+  do {
+    fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Failed(RegularFile::Failure::kOpen, errno);
+  RegularFile result = ReadOpenFile(fd, max_bytes);
+  close(fd);
+  return result;
+}
+
+#endif
+
+}  // namespace usborva::posix

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "host/file_system.h"
+#include "platform/posix/file_system.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,11 +12,11 @@
 #include <thread>
 #include <utility>
 
-#include "hid_system/bounded_file.h"
+#include "platform/posix/bounded_file.h"
 #include "platform/posix/retry_on_interrupt.h"
 #include "usborva/automation_error.h"
 
-namespace usborva::host {
+namespace usborva::posix {
 namespace {
 
 // Closes fd, reporting a failed close (which can carry a delayed write error) as errno.
@@ -25,15 +25,15 @@ bool CloseChecked(int fd) { return close(fd) == 0 || errno == EINTR; }
 void WriteAll(int fd, std::string_view contents, const std::string& path) {
   while (!contents.empty()) {
     const ssize_t written =
-        posix::RetryOnInterrupt([&] { return write(fd, contents.data(), contents.size()); });
+        RetryOnInterrupt([&] { return write(fd, contents.data(), contents.size()); });
     if (written < 0) ThrowFileError("cannot write", path, errno);
     contents.remove_prefix(static_cast<size_t>(written));
   }
 }
 
 void SyncFolder(const std::string& folder) {
-  const int fd = posix::RetryOnInterrupt(
-      [&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  const int fd =
+      RetryOnInterrupt([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) ThrowFileError("cannot open folder", folder, errno);
   // Some file systems refuse fsync on a folder (EINVAL); the rename itself has happened.
   const bool synced = fsync(fd) == 0 || errno == EINVAL;
@@ -61,13 +61,13 @@ std::string ParentFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path, size_t max_bytes) {
-  hid_system::BoundedFile file = hid_system::ReadBoundedFile(path, max_bytes);
+  BoundedFile file = ReadBoundedFile(path, max_bytes);
   switch (file.outcome) {
-    case hid_system::BoundedFile::Outcome::kRead:
+    case BoundedFile::Outcome::kRead:
       return std::move(file.text);
-    case hid_system::BoundedFile::Outcome::kMissing:
+    case BoundedFile::Outcome::kMissing:
       return std::nullopt;
-    case hid_system::BoundedFile::Outcome::kRefused:
+    case BoundedFile::Outcome::kRefused:
       break;
   }
   throw AutomationError(error::kPathFileAccessError, std::move(file.problem));
@@ -115,13 +115,13 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
 }
 
 FileLock::FileLock(const std::string& path, std::chrono::milliseconds timeout) {
-  fd_ = posix::RetryOnInterrupt(
+  fd_ = RetryOnInterrupt(
       [&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); });
   if (fd_ < 0) ThrowFileError("cannot open lock file", path, errno);
   // Polled rather than a blocking flock, which no signal-free way can time out.
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   auto pause = std::chrono::milliseconds(1);
-  while (posix::RetryOnInterrupt([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0) {
+  while (RetryOnInterrupt([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0) {
     const int lock_errno = errno;
     if (lock_errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
       close(fd_);
@@ -137,4 +137,4 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds timeout) {
 
 FileLock::~FileLock() { close(fd_); }
 
-}  // namespace usborva::host
+}  // namespace usborva::posix
