@@ -61,7 +61,7 @@ TEST_F(HidrawDiscoveryTest, VerdictsOfRealNodes) {
   EXPECT_EQ(found[2].serial, u"OK2");
   EXPECT_TRUE(found[2].openable);
   EXPECT_FALSE(found[2].taken);
-  for (int node : {0, 1, 2}) EXPECT_EQ(rig().fs().OpenFiles(node), 0) << node;
+  for (int node : {0, 1, 2}) EXPECT_EQ(rig().fs().OpenFilesSettled(node), 0) << node;
 
   rig().WriteConfig("[Settings]\nUseConfigFile=TRUE\n[PID_4C2B]\nActive=TRUE\n");
   found = SurveyHidInterfaces();
@@ -96,7 +96,7 @@ TEST_F(HidrawChoiceControlTest, PortOpenTakesTheChosenTerminal) {
   ASSERT_TRUE(control_->get_PortOpen());
   EXPECT_EQ(control_->get_DeviceSerialNum(), u"SECOND");
   EXPECT_EQ(control_->get_ReaderID(), u"4C2B");
-  EXPECT_EQ(rig().fs().OpenFiles(0), 0);
+  EXPECT_EQ(rig().fs().OpenFilesSettled(0), 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -483,6 +484,15 @@ int FakeHidrawFs::Opens(int number) {
   std::lock_guard lock(state_->mutex);
   auto it = state_->present.find(number);
   return it == state_->present.end() ? 0 : it->second->opens;
+}
+
+int FakeHidrawFs::OpenFilesSettled(int number) {
+  // The kernel sends a file's release after close() has returned, so a count taken right
+  // after a close may still include it: give the releases a second to arrive.
+  for (int wait = 0; wait < 100 && OpenFiles(number) != 0; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return OpenFiles(number);
 }
 
 int FakeHidrawFs::OpenFiles(int number) {

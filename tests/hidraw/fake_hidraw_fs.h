@@ -67,6 +67,8 @@ class FakeHidrawFs {
   void SetFeatureAnswer(int number, uint8_t report_id, Bytes answer);
   std::vector<Bytes> FeatureSets(int number);
   int OpenFiles(int number);
+  // OpenFiles once the releases of files already closed have arrived (up to a second).
+  int OpenFilesSettled(int number);
   // A permission change: opens fail with EACCES (refuse) or succeed again; the node's mode
   // and ctime change with it, as a chmod's do.
   void SetRefuseOpen(int number, bool refuse);
