@@ -5,10 +5,17 @@
 /// @file
 /// Every public header includes this one first.
 
+/// @mainpage USBORVA
+/// A C++20 library that drives a USB HID payment terminal: usborva::USBORVA is the control
+/// (its 37 properties, 15 methods and 7 events, as docs/api.md describes them for a host),
+/// usborva::Host and usborva::EventLoop a standalone container for it, usborva::EventSink
+/// the events, usborva::Variant and usborva::AutomationError the automation types, and
+/// usborva::ParseCardView the structured card view. usborva_c.h is the same control for C.
+/// Everything runs on one thread, the control's, unless a declaration says otherwise.
+
 /// @namespace usborva
 /// The USBORVA control, its standalone host and the parts a host may use on their own
-/// (automation types, conversions, card parsing, discovery). Everything runs on one thread,
-/// the one that uses the control, unless a declaration says otherwise.
+/// (automation types, conversions, card parsing, discovery).
 
 #if !defined(__cplusplus) || \
     (__cplusplus < 202002L && !(defined(_MSVC_LANG) && _MSVC_LANG >= 202002L))
