@@ -9,12 +9,13 @@
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/sysfs.h"
 #include "platform/hidraw/usbfs.h"
+#include "usborva/variant.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   usborva::hidraw::ParseHidUevent(text);
 
-  const std::u16string wide = usborva::hidraw::Utf8ToUtf16(text);
+  const std::u16string wide = usborva::Utf8ToString(text);
   // Never more code units than bytes, and surrogates only in pairs.
   if (wide.size() > size) __builtin_trap();
   for (size_t i = 0; i < wide.size(); ++i) {

@@ -16,7 +16,7 @@ namespace {
 usborva::String Piece(std::string_view data, size_t index) {
   const size_t begin = index * 6;
   if (begin >= data.size()) return u"Startup";
-  return usborva::host::DecodeUtf8(data.substr(begin, 6));
+  return usborva::Utf8ToString(data.substr(begin, 6));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "usborva/automation_error.h"
+#include "usborva/hex_digits.h"
 
 namespace usborva::automation_internal {
 
@@ -17,10 +18,7 @@ constexpr uint64_t kWidestPattern = 0xFFFFFFFFu;
 bool IsDecimalDigit(char16_t ch) { return ch >= u'0' && ch <= u'9'; }
 
 int DigitValue(char16_t ch, int base) {
-  int value = -1;
-  if (ch >= u'0' && ch <= u'9') value = ch - u'0';
-  if (ch >= u'a' && ch <= u'f') value = ch - u'a' + 10;
-  if (ch >= u'A' && ch <= u'F') value = ch - u'A' + 10;
+  const int value = HexDigitValue(ch);
   return value < base ? value : -1;
 }
 

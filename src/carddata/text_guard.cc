@@ -6,7 +6,9 @@
 #include <iterator>
 #include <vector>
 
+#include "usborva/hex_digits.h"
 #include "usborva/utf8.h"
+#include "usborva/variant.h"
 
 namespace usborva {
 namespace {
@@ -193,5 +195,22 @@ bool HoldsCardNumber(std::string_view utf8) {
   std::vector<Unit> units = Decode(utf8);
   return MarkCardNumbers(units, false, true);
 }
+
+std::string Printable(std::u16string_view text) {
+  String safe;
+  safe.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      safe += u"\\x";
+      safe += static_cast<char16_t>(HexDigit(c >> 4));
+      safe += static_cast<char16_t>(HexDigit(c));
+    } else {
+      safe.push_back(c);
+    }
+  }
+  return StringToUtf8(safe);
+}
+
+std::string Printable(std::string_view utf8) { return Printable(Utf8ToString(utf8)); }
 
 }  // namespace usborva

@@ -3,6 +3,7 @@
 // control's own feature-report methods and cuts its answer out of the spaced hex text:
 // byte k of a report stands at characters 3k+1 and 3k+2 (1-based).
 #include "usborva/convert.h"
+#include "usborva/hex_digits.h"
 #include "usborva/usborva.h"
 
 namespace usborva {
@@ -14,10 +15,9 @@ constexpr size_t kConfigPosition = 3;  // 0-based: byte 1 of report 0x09
 constexpr size_t kConfigLength = 23;   // bytes 1 to 8, spaced, without a trailing space
 
 int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  throw AutomationError(error::kTypeMismatch);
+  const int value = HexDigitValue(c);
+  if (value < 0) throw AutomationError(error::kTypeMismatch);
+  return value;
 }
 
 // n: the two characters at byte 3's place, or 0 when the answer is too short to hold them.

@@ -14,7 +14,7 @@ namespace {
 
 // CR LF and lone CRs (the text's own line breaks) become the console's LF.
 std::string ConsoleLines(const String& text) {
-  const std::string utf8 = host::EncodeUtf8ForDisplay(text);
+  const std::string utf8 = StringToUtf8(text);
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {

@@ -12,37 +12,28 @@
 #include <thread>
 #include <utility>
 
+#include "platform/posix/retry_on_interrupt.h"
 #include "transport/bounded_file.h"
 #include "usborva/automation_error.h"
 
 namespace usborva::host {
 namespace {
 
-int RetryOnInterrupt(const auto& call) {
-  int result;
-  do {
-    result = call();
-  } while (result < 0 && errno == EINTR);
-  return result;
-}
-
 // Closes fd, reporting a failed close (which can carry a delayed write error) as errno.
 bool CloseChecked(int fd) { return close(fd) == 0 || errno == EINTR; }
 
 void WriteAll(int fd, std::string_view contents, const std::string& path) {
   while (!contents.empty()) {
-    const ssize_t written = write(fd, contents.data(), contents.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError("cannot write", path, errno);
-    }
+    const ssize_t written =
+        posix::RetryOnInterrupt([&] { return write(fd, contents.data(), contents.size()); });
+    if (written < 0) ThrowFileError("cannot write", path, errno);
     contents.remove_prefix(static_cast<size_t>(written));
   }
 }
 
 void SyncFolder(const std::string& folder) {
-  const int fd =
-      RetryOnInterrupt([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  const int fd = posix::RetryOnInterrupt(
+      [&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) ThrowFileError("cannot open folder", folder, errno);
   // Some file systems refuse fsync on a folder (EINVAL); the rename itself has happened.
   const bool synced = fsync(fd) == 0 || errno == EINVAL;
@@ -124,13 +115,13 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
 }
 
 FileLock::FileLock(const std::string& path, std::chrono::milliseconds timeout) {
-  fd_ = RetryOnInterrupt(
+  fd_ = posix::RetryOnInterrupt(
       [&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); });
   if (fd_ < 0) ThrowFileError("cannot open lock file", path, errno);
   // Polled rather than a blocking flock, which no signal-free way can time out.
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   auto pause = std::chrono::milliseconds(1);
-  while (RetryOnInterrupt([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0) {
+  while (posix::RetryOnInterrupt([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0) {
     const int lock_errno = errno;
     if (lock_errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
       close(fd_);

@@ -114,7 +114,7 @@ void PropertyBagFile::ParseLine(std::string_view line, size_t number, KeyIndex& 
     if (pos == std::string_view::npos) {
       return AddBadLine(std::nullopt, line, number, "not a `Key = value` line");
     }
-    key = host::DecodeUtf8(host::TrimBlanks(trimmed.substr(0, pos)));
+    key = Utf8ToString(host::TrimBlanks(trimmed.substr(0, pos)));
     if (key.empty()) return AddBadLine(std::nullopt, line, number, "no key before '='");
   }
   if (const std::optional<size_t> earlier = first_lines.Record(entries_, key)) {
@@ -186,8 +186,7 @@ std::string PropertyBagFile::Format() const {
     if (entry.IsBad()) {
       text += bad_lines_[entry.bad].raw;
     } else {
-      text += host::IsBareName(entry.key) ? host::EncodeUtf8ForDisplay(entry.key)
-                                          : host::Quote(entry.key);
+      text += host::IsBareName(entry.key) ? StringToUtf8(entry.key) : host::Quote(entry.key);
       text += " = ";
       text += host::FormatLiteral(entry.value);
     }

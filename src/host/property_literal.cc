@@ -7,11 +7,10 @@
 #include <limits>
 
 #include "host/quoted_text.h"
+#include "usborva/hex_digits.h"
 
 namespace usborva::host {
 namespace {
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -36,8 +35,7 @@ std::string FormatBytes(const ByteArray& bytes) {
   std::string text = "Bytes(";
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (i > 0) text += ' ';
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0xF];
+    AppendHexByte(text, bytes[i]);
   }
   return text + ")";
 }
@@ -92,10 +90,7 @@ std::optional<Variant> ParseBytes(std::string_view text, std::string* reason) {
   int high = -1;
   for (const char c : text) {
     if (c == ' ' || c == '\t') continue;
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    const int digit = HexDigitValue(c);
     if (digit < 0) {
       *reason = "not a hex byte";
       return std::nullopt;

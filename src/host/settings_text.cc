@@ -25,7 +25,7 @@ size_t SkipBlanks(std::string_view text, size_t i) {
 }  // namespace
 
 std::string FormatSettingsEntry(const String& key, const String& value) {
-  std::string line = IsBareName(key) ? EncodeUtf8ForDisplay(key) : Quote(key);
+  std::string line = IsBareName(key) ? StringToUtf8(key) : Quote(key);
   line += " = ";
   line += Quote(value);
   return line;
@@ -33,7 +33,7 @@ std::string FormatSettingsEntry(const String& key, const String& value) {
 
 std::string FormatSettingsSection(const String& section) {
   std::string line = "[";
-  line += IsBareName(section) ? EncodeUtf8ForDisplay(section) : Quote(section);
+  line += IsBareName(section) ? StringToUtf8(section) : Quote(section);
   line += ']';
   return line;
 }
@@ -77,7 +77,7 @@ bool SettingsText::ParseSection(std::string_view content, Line& line) const {
   } else {
     const size_t close = content.find(']', i);
     if (close == std::string_view::npos) return false;
-    line.name = DecodeUtf8(TrimBlanks(content.substr(i, close - i)));
+    line.name = Utf8ToString(TrimBlanks(content.substr(i, close - i)));
     i = close + 1;
   }
   return IsEmptyOrComment(content.substr(i));
@@ -93,7 +93,7 @@ bool SettingsText::ParseEntry(std::string_view content, size_t offset, Line& lin
   } else {
     const size_t equals = content.find('=', i);
     if (equals == std::string_view::npos) return false;
-    line.name = DecodeUtf8(TrimBlanks(content.substr(i, equals - i)));
+    line.name = Utf8ToString(TrimBlanks(content.substr(i, equals - i)));
     if (line.name.empty()) return false;
     i = equals;
   }
@@ -112,7 +112,7 @@ bool SettingsText::ParseEntry(std::string_view content, size_t offset, Line& lin
     return true;
   }
   const std::string_view bare = TrimBlanks(content.substr(i));
-  line.value = DecodeUtf8(bare);
+  line.value = Utf8ToString(bare);
   line.value_end = line.value_begin + bare.size();
   return true;
 }

@@ -4,24 +4,27 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "convert/text_escapes.h"
 #include "usborva/scenario.h"
 #include "usborva/text_guard.h"
+#include "usborva/utf8.h"
+#include "usborva/variant.h"
 
 namespace usborva::scenario {
 namespace {
 
-bool IsContinuationByte(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
-
 // Columns of one line, counted once from left to right: the tokenizer asks for them in
-// increasing order, so a line of many words costs no more than its length.
+// increasing order, so a line of many words costs no more than its length. A character is
+// what the codec reads as one (a malformed sequence, read as one U+FFFD, is one column).
 class ColumnCounter {
  public:
   explicit ColumnCounter(std::string_view line) : line_(line) {}
 
   int At(size_t offset) {
     offset = std::min(offset, line_.size());
-    for (; counted_ < offset; ++counted_) {
-      if (!IsContinuationByte(line_[counted_])) ++column_;
+    while (counted_ < offset) {
+      counted_ += DecodeUtf8(line_, counted_).length;
+      ++column_;
     }
     return column_;
   }
@@ -34,11 +37,46 @@ class ColumnCounter {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// A \uHHHH escape in text that is UTF-8: a surrogate pair written as two escapes is one
+// character; half of a pair has no UTF-8 form. Returns the length read (one or two escapes).
+size_t AppendCodeUnit(std::string_view line, size_t backslash, const convert::TextEscape& escape,
+                      std::string& text) {
+  const char16_t unit = escape.value;
+  if (IsHighSurrogate(unit)) {
+    const size_t next = backslash + escape.length;
+    const convert::TextEscape low = next < line.size() && line[next] == '\\'
+                                        ? convert::ReadTextEscape(line, next)
+                                        : convert::TextEscape{};
+    if (low.code_unit && IsLowSurrogate(low.value)) {
+      text += StringToUtf8(String{unit, low.value});
+      return escape.length + low.length;
+    }
+  }
+  if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+    throw LineError(ColumnOf(line, backslash),
+                    "\\u" + std::string(line.substr(backslash + 2, 4)) +
+                        " is half of a surrogate pair: write the pair, high half first");
+  }
+  AppendUtf8(unit, text);
+  return escape.length;
+}
+
+// Appends the escape whose backslash is line[backslash] and returns the position after it.
+// Scenario texts are UTF-8 bytes: \xHH is one byte, so "\xC3\xA9" spells U+00E9.
+size_t AppendEscape(std::string_view line, size_t backslash, std::string& text) {
+  const convert::TextEscape escape = convert::ReadTextEscape(line, backslash);
+  if (escape.length == 0) {
+    const char e = line[backslash + 1];
+    if (e != 'x' && e != 'u') {
+      throw LineError(ColumnOf(line, backslash),
+                      "unknown escape \\" + QuoteForMessage(std::string_view(&e, 1)) + " (use " +
+                          std::string(convert::kTextEscapeList) + ")");
+    }
+    throw LineError(ColumnOf(line, backslash), escape.problem);
+  }
+  if (escape.code_unit) return backslash + AppendCodeUnit(line, backslash, escape, text);
+  text.push_back(static_cast<char>(escape.value));
+  return backslash + escape.length;
 }
 
 // Reads the quoted text that starts at line[pos] (the opening quote); pos ends past the
@@ -57,44 +95,8 @@ std::string ReadQuoted(std::string_view line, size_t& pos) {
       ++pos;
       continue;
     }
-    const size_t escape = pos;
     if (pos + 1 >= line.size()) break;
-    const char e = line[pos + 1];
-    pos += 2;
-    switch (e) {
-      case '\\':
-        text.push_back('\\');
-        break;
-      case '"':
-        text.push_back('"');
-        break;
-      case 'n':
-        text.push_back('\n');
-        break;
-      case 'r':
-        text.push_back('\r');
-        break;
-      case 't':
-        text.push_back('\t');
-        break;
-      case '0':
-        text.push_back('\0');
-        break;
-      case 'x': {
-        const int high = pos < line.size() ? HexValue(line[pos]) : -1;
-        const int low = pos + 1 < line.size() ? HexValue(line[pos + 1]) : -1;
-        if (high < 0 || low < 0) {
-          throw LineError(ColumnOf(line, escape), "\\x needs two hexadecimal digits");
-        }
-        text.push_back(static_cast<char>(high << 4 | low));
-        pos += 2;
-        break;
-      }
-      default:
-        throw LineError(ColumnOf(line, escape), "unknown escape \\" +
-                                                    QuoteForMessage(std::string_view(&e, 1)) +
-                                                    " (use \\\\ \\\" \\n \\r \\t \\0 or \\xHH)");
-    }
+    pos = AppendEscape(line, pos, text);
   }
   throw LineError(ColumnOf(line, open), "unterminated text: a closing \" is missing");
 }

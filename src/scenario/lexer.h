@@ -39,13 +39,15 @@ struct LineError {
 
 // The tokens of one line, without its comment ("#" outside quotes to the end of the line),
 // each marked with line_number.
-// Quoted texts know the escapes \\ \" \n \r \t \0 and \xHH (one byte). A line of more
+// Quoted texts know the product's escapes (convert/text_escapes.h): \\ \" \n \r \t \0,
+// \xHH (one byte of the UTF-8 text) and \uHHHH (a code unit, written as its UTF-8; a
+// surrogate pair as two escapes, high half first). A line of more
 // than max_tokens words is refused at the first word too many (the caller passes what is
 // left of kMaxLineWords). Linear in the length of the line. Throws LineError.
 std::vector<Token> TokenizeLine(std::string_view line, int line_number, size_t max_tokens);
 
-// The 1-based column, in characters, of byte offset in the line (UTF-8 continuation bytes
-// do not count).
+// The 1-based column, in characters, of byte offset in the line: characters as the UTF-8
+// codec reads them, so a malformed sequence (one U+FFFD) is one column.
 int ColumnOf(std::string_view line, size_t offset);
 
 }  // namespace usborva::scenario

@@ -6,27 +6,20 @@
 #include <utility>
 
 #include "usborva/convert.h"
+#include "usborva/hex_digits.h"
 #include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A token as an error message quotes it: a mistyped line may hold a card number, a PIN
 // block or a terminal's escape sequences.
 std::string Shown(const Token& token) { return "'" + QuoteForMessage(token.text) + "'"; }
 
 std::string Hex(int64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    text.insert(text.begin(), HexDigit(static_cast<unsigned>(value)));
     value >>= 4;
   } while (value != 0);
   return "0x" + text;
@@ -37,7 +30,7 @@ bool ParseDigits(std::string_view digits, int base, int64_t& value) {
   if (digits.empty()) return false;
   value = 0;
   for (char c : digits) {
-    const int d = HexDigit(c);
+    const int d = HexDigitValue(c);
     if (d < 0 || d >= base) return false;
     if (value > (std::numeric_limits<int64_t>::max() - d) / base) return false;
     value = value * base + d;
@@ -77,7 +70,7 @@ std::vector<uint8_t> ReadHex(const Token& token, std::string_view what) {
   int high = -1;
   for (char c : token.text) {
     if (c == ' ' && token.quoted) continue;
-    const int d = HexDigit(c);
+    const int d = HexDigitValue(c);
     if (d < 0) {
       throw LineError(token, "expected hexadecimal bytes for the " + std::string(what) + ", got " +
                                  Shown(token));

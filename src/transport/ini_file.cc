@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "transport/bounded_file.h"
+#include "usborva/utf8.h"
 
 namespace usborva::transport {
 namespace {
@@ -83,10 +84,10 @@ std::string NarrowUtf16Le(std::string_view bytes) {
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                             static_cast<unsigned char>(bytes[i + 1]) << 8);
-    if (unit >= 0xDC00 && unit <= 0xDFFF && i >= 2) {
+    if (IsLowSurrogate(unit) && i >= 2) {
       const auto before = static_cast<char16_t>(static_cast<unsigned char>(bytes[i - 2]) |
                                                 static_cast<unsigned char>(bytes[i - 1]) << 8);
-      if (before >= 0xD800 && before <= 0xDBFF) continue;  // second half of a pair
+      if (IsHighSurrogate(before)) continue;  // second half of a pair
     }
     narrow += unit <= 0xFF ? static_cast<char>(unit) : '?';
   }

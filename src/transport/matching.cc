@@ -4,6 +4,7 @@
 
 #include "transport/transport.h"
 #include "usborva/automation_error.h"
+#include "usborva/hex_digits.h"
 #include "usborva/variant.h"
 
 namespace usborva::transport {
@@ -28,10 +29,9 @@ std::optional<bool> ConfigBoolean(const std::string& section, const std::string&
 }  // namespace
 
 std::string ProductSection(uint16_t product_id) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex;
   do {
-    hex.insert(hex.begin(), kDigits[product_id & 0xF]);
+    hex.insert(hex.begin(), HexDigit(product_id));
     product_id >>= 4;
   } while (product_id != 0);
   return "PID_" + hex;

@@ -92,5 +92,18 @@ TEST(TextGuard, GrowsLinearlyOnHugeDigitRuns) {
   EXPECT_EQ(guarded.substr(0, 10), "1234 12** ");
 }
 
+// The tool's field printer: controls (C0, DEL, C1) as \xHH, nothing masked, a lone
+// surrogate as U+FFFD; UTF-8 input read with the product's codec first.
+TEST(Printable, EscapesControlCharactersAndKeepsEverythingElse) {
+  EXPECT_EQ(Printable(u"a\x1B[2J\x7F\u0085\u00A0\u00E9"), "a\\x1B[2J\\x7F\\x85\xC2\xA0\xC3\xA9");
+  EXPECT_EQ(Printable(u"\u200B4111111111111111"),
+            "\xE2\x80\x8B"
+            "4111111111111111");
+  EXPECT_EQ(Printable(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
+  EXPECT_EQ(Printable(std::string_view("\xE2\x82\x41\n")),
+            "\xEF\xBF\xBD"
+            "A\\x0A");
+}
+
 }  // namespace
 }  // namespace usborva

@@ -176,6 +176,13 @@ TEST(PropertyBagFileTest, ALineWithNoReadableKeyFailsEveryRead) {
   }
 }
 
+// Hand-edited bytes that are no UTF-8 read as the product's one codec reads them, in a
+// bare key and in a quoted value alike.
+TEST(PropertyBagFileTest, MalformedUtf8InKeysAndValuesReadsAsTheOneCodecReadsIt) {
+  PropertyBagFile bag = PropertyBagFile::Parse("\xE2\x82K = \"\xE2\x82\x41\"\n", "f.bag");
+  EXPECT_EQ(bag.ReadProperty(u"\uFFFDK", Variant()), Variant::FromString(u"\uFFFDA"));
+}
+
 TEST(PropertyBagFileTest, MissingFileIsError53) {
   TempFolder folder;
   try {

@@ -134,6 +134,15 @@ TEST(SettingsTextTest, DamagedOrHandEditedFilesAreReadLeniently) {
   }
 }
 
+// Names and values, quoted or bare, read malformed UTF-8 with the product's one codec: one
+// U+FFFD for each maximal prefix of a sequence that cannot be completed.
+TEST(SettingsTextTest, MalformedUtf8ReadsAsTheOneCodecReadsIt) {
+  const host::SettingsText quoted("[Startup]\nk = \"\xE2\x82\x41\xE2\x82\"\n");
+  EXPECT_EQ(quoted.Find(u"Startup", u"k"), String(u"\uFFFDA\uFFFD"));
+  const host::SettingsText bare("[\xF0\x9F\x92]\n\xE2\x82\x41 = \xE2\x82\x41\n");
+  EXPECT_EQ(bare.Find(u"\uFFFD", u"\uFFFDA"), String(u"\uFFFDA"));
+}
+
 TEST(SettingsTextTest, SaveKeepsEveryOtherLineByteForByte) {
   const std::string original =
       "; top comment\r\n[Other]\r\nkeep = me\r\ngarbage without equals\r\n"

@@ -4,16 +4,10 @@
 #include <string>
 
 #include "args.h"
+#include "usborva/hex_digits.h"
 #include "usborva/text_guard.h"
 
 namespace usborva::cli {
-namespace {
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-}  // namespace
 
 size_t CheckHexCommand(std::string_view command) {
   size_t digits = 0;

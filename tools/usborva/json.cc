@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "json.h"
 
+#include "usborva/hex_digits.h"
 #include "usborva/utf8.h"
 
 namespace usborva::cli {
 
 namespace {
-
-constexpr char kHex[] = "0123456789abcdef";
-constexpr char kUpperHex[] = "0123456789ABCDEF";
 
 void AppendAscii(std::string& out, char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -31,8 +29,8 @@ void AppendAscii(std::string& out, char c) {
     default:
       if (byte < 0x20 || byte == 0x7F) {
         out += "\\u00";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0xF];
+        out += LowerHexDigit(byte >> 4);
+        out += LowerHexDigit(byte);
       } else {
         out += c;
       }
@@ -55,8 +53,7 @@ std::string JsonQuote(std::string_view utf8) {
       for (size_t i = 0; i < step.length; ++i) {
         const auto byte = static_cast<unsigned char>(utf8[at + i]);
         out += "\\\\x";
-        out += kUpperHex[byte >> 4];
-        out += kUpperHex[byte & 0xF];
+        AppendHexByte(out, byte);
       }
     }
     at += step.length;

@@ -16,15 +16,15 @@
 #include "text.h"
 #include "udev_fix.h"
 #include "usborva/discovery.h"
+#include "usborva/hex_digits.h"
 
 namespace usborva::cli {
 namespace {
 
 std::string Hex4(uint16_t value) {
   // Lower case, as lsusb and udev rules write USB IDs.
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text(4, '0');
-  for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 0xF];
+  for (int i = 3; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = LowerHexDigit(value);
   return text;
 }
 

@@ -4,15 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "usborva/hex_digits.h"
+
 namespace usborva::cli {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The bytes of hexadecimal text with blanks anywhere; nullopt for anything else.
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view hex) {
@@ -20,7 +15,7 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view hex) {
   int high = -1;
   for (char c : hex) {
     if (c == ' ') continue;
-    const int digit = HexDigit(c);
+    const int digit = HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     if (high < 0) {
       high = digit;
@@ -34,12 +29,10 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view hex) {
 }
 
 std::string HexBytes(const std::vector<uint8_t>& bytes, size_t begin, size_t end) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string text;
   for (size_t i = begin; i < end && i < bytes.size(); ++i) {
     if (!text.empty()) text += ' ';
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0xF];
+    AppendHexByte(text, bytes[i]);
   }
   return text;
 }

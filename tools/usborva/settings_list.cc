@@ -18,7 +18,7 @@ std::optional<String> LeadingName(std::string_view text, char stop) {
   }
   const size_t end = text.find(stop);
   if (end == std::string_view::npos) return std::nullopt;
-  return host::DecodeUtf8(host::TrimBlanks(text.substr(0, end)));
+  return Utf8ToString(host::TrimBlanks(text.substr(0, end)));
 }
 
 // The name in ASCII lower case: names match without regard to ASCII case.

@@ -6,14 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "usborva/text_guard.h"  // Printable, for every caller of the helpers below
 #include "usborva/variant.h"
 
 namespace usborva::cli {
-
-// Text from the terminal or a file, made safe for a person's terminal: control characters
-// (which could move the cursor or change colours) are shown as \xHH.
-std::string Printable(const String& text);
-std::string Printable(std::string_view utf8);
 
 // A long hex text cut for a human line: "9F1AC35D0B7E62A4... (48 bytes)".
 std::string ShortHex(const String& hex, size_t keep = 32);

@@ -15,6 +15,8 @@
 #include "platform/hidraw/report_buffers.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/usbfs.h"
+#include "platform/posix/retry_on_interrupt.h"
+#include "usborva/variant.h"
 
 namespace usborva::hidraw {
 namespace {
@@ -39,18 +41,10 @@ int OpenFlags(Access access) {
   return O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 }
 
-template <typename Call>
-int RetryOnSignal(Call call) {
-  int result;
-  do {
-    result = call();
-  } while (result < 0 && errno == EINTR);
-  return result;
-}
-
 std::optional<std::u16string> NonEmptyUtf16(const std::optional<std::string>& text) {
   if (!text || text->empty()) return std::nullopt;
-  return Utf8ToUtf16(*text);
+  // sysfs gives device strings as UTF-8; a corrupt one still reads as text (U+FFFD).
+  return Utf8ToString(*text);
 }
 
 }  // namespace
@@ -94,7 +88,7 @@ ParsedDescriptor ParseDescriptorBytes(const std::vector<uint8_t>& bytes) {
 
 std::optional<HidrawDevice> HidrawDevice::Open(const std::string& path, Access access,
                                                const HidrawRoots& roots, uint32_t* error) {
-  const int fd = RetryOnSignal([&] { return open(path.c_str(), OpenFlags(access)); });
+  const int fd = posix::RetryOnInterrupt([&] { return open(path.c_str(), OpenFlags(access)); });
   if (fd < 0) {
     *error = WinErrorFromErrno(errno);
     return std::nullopt;
@@ -162,7 +156,7 @@ bool HidrawDevice::ReadAttributes(HidAttributes* attributes, uint32_t* error) co
     attributes->ProductID = static_cast<uint16_t>(uevent->product);
   } else {
     hidraw_devinfo info{};
-    if (RetryOnSignal([&] { return ioctl(fd_, HIDIOCGRAWINFO, &info); }) < 0) {
+    if (posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCGRAWINFO, &info); }) < 0) {
       *error = WinErrorFromErrno(errno);
       return false;
     }
@@ -304,7 +298,8 @@ bool HidrawDevice::GetFeature(uint8_t* report, uint32_t length, uint32_t* error)
     *error = kErrorInvalidParameter;
     return false;
   }
-  const int count = RetryOnSignal([&] { return ioctl(fd_, HIDIOCGFEATURE(length), report); });
+  const int count =
+      posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCGFEATURE(length), report); });
   if (count < 0) {
     *error = WinErrorFromErrno(errno);
     return false;
@@ -326,7 +321,7 @@ bool HidrawDevice::SetFeature(const uint8_t* report, uint32_t length, uint32_t* 
     *error = kErrorInvalidParameter;
     return false;
   }
-  if (RetryOnSignal([&] { return ioctl(fd_, HIDIOCSFEATURE(length), report); }) < 0) {
+  if (posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCSFEATURE(length), report); }) < 0) {
     *error = WinErrorFromErrno(errno);
     return false;
   }

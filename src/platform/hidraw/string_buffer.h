@@ -8,10 +8,6 @@
 
 namespace usborva::hidraw {
 
-// UTF-8 (as sysfs gives device strings) to UTF-16. A byte that does not begin a valid
-// sequence becomes U+FFFD, so a corrupt string still reads as text.
-std::u16string Utf8ToUtf16(std::string_view text);
-
 // Writes text into the caller's buffer of length bytes the way the HID string calls do:
 // UTF-16LE, as many characters as fit, NUL-terminated only when the text is shorter than the
 // buffer (a text of length / 2 characters or more fills it with no NUL). False when the

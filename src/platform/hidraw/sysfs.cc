@@ -11,6 +11,9 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/posix/retry_on_interrupt.h"
+#include "usborva/hex_digits.h"
+
 namespace usborva::hidraw {
 namespace {
 
@@ -64,17 +67,9 @@ bool ParseHexField(std::string_view text, uint32_t* value) {
   if (text.empty() || text.size() > 8) return false;
   uint32_t result = 0;
   for (char c : text) {
-    uint32_t digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else {
-      return false;
-    }
-    result = result * 16 + digit;
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return false;
+    result = result * 16 + static_cast<uint32_t>(digit);
   }
   *value = result;
   return true;
@@ -148,8 +143,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t max_byt
   std::string contents;
   char chunk[4096];
   while (contents.size() < max_bytes) {
-    const ssize_t n = read(fd, chunk, std::min(sizeof chunk, max_bytes - contents.size()));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = posix::RetryOnInterrupt(
+        [&] { return read(fd, chunk, std::min(sizeof chunk, max_bytes - contents.size())); });
     if (n < 0) {
       close(fd);
       return std::nullopt;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/hidraw/sysfs.h"
+#include "platform/posix/retry_on_interrupt.h"
 
 namespace usborva::hidraw {
 namespace {
@@ -33,11 +34,7 @@ int GetStringDescriptor(int fd, uint8_t index, uint16_t language, uint8_t (&buff
   transfer.wLength = sizeof buffer;
   transfer.timeout = kControlTimeoutMs;
   transfer.data = buffer;
-  int result;
-  do {
-    result = ioctl(fd, USBDEVFS_CONTROL, &transfer);
-  } while (result < 0 && errno == EINTR);
-  return result;
+  return posix::RetryOnInterrupt([&] { return ioctl(fd, USBDEVFS_CONTROL, &transfer); });
 }
 
 bool ParseDecimal(const std::optional<std::string>& text, unsigned* value) {
