@@ -44,12 +44,13 @@ USBORVA_EXPORT std::string QuoteForMessage(std::string_view utf8, size_t max_cha
 /// Whether the text holds what GuardText would mask: a run of 12 or more digits.
 USBORVA_EXPORT bool HoldsCardNumber(std::string_view utf8);
 
-// One field's text (from the terminal or a file) as UTF-8 a person's terminal shows
-// safely: control characters (C0, DEL and C1, which could move the cursor or change
-// colours) as \xHH, a lone surrogate as U+FFFD, everything else as it is. It masks
-// nothing: the line it ends up in still goes through GuardText. The UTF-8 form is first
-// read with the product's codec (usborva/utf8.h).
+/// One field's text (from the terminal or a file) as UTF-8 a person's terminal shows
+/// safely: control characters (C0, DEL and C1, which could move the cursor or change
+/// colours) as `\xHH`, a lone surrogate as U+FFFD, everything else as it is. It masks
+/// nothing: the line it ends up in still goes through GuardText. The UTF-8 form is first
+/// read with the product's codec (usborva/utf8.h).
 USBORVA_EXPORT std::string Printable(std::u16string_view text);
+/// The same for UTF-8 text; bytes that are not UTF-8 read as U+FFFD.
 USBORVA_EXPORT std::string Printable(std::string_view utf8);
 
 }  // namespace usborva
