@@ -153,7 +153,7 @@ test-windows: windows
 # tests that need the kernel rig (hidraw), spawn programs (cli) or run long (soak) stay
 # 64-bit. GoogleTest is built for 32 bits from the sources libgtest-dev ships.
 M32_BUILD := $(abspath $(BUILD))/m32
-M32_TESTS := automation convert carddata transport control host scenario
+M32_TESTS := automation convert protocol carddata transport control host scenario
 M32_CMAKE  = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/windows/linux-i386.cmake
 .PHONY: test-32 m32-deps
 m32-deps: deps

@@ -4,6 +4,7 @@
 // microsecond and never touch the heap.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "support/alloc_counter.h"
@@ -15,10 +16,10 @@ namespace usborva {
 namespace {
 
 void BM_ReadInputReportPending(benchmark::State& state) {
-  SimulatedHidSystem machine;
-  ScopedHidSystem installed(machine);
-  machine.SetConfigText(std::string());
-  machine.AddInterface();
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
+  machine->SetConfigText(std::string());
+  machine->AddInterface();
   transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   transport::InitTransport();
   transport::OpenDevice();
@@ -34,17 +35,17 @@ BENCHMARK(BM_ReadInputReportPending);
 
 // A tick that collects a report: one queued report is read at once.
 void BM_ReadInputReportComplete(benchmark::State& state) {
-  SimulatedHidSystem machine;
-  ScopedHidSystem installed(machine);
-  machine.SetConfigText(std::string());
-  auto id = machine.AddInterface();
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
+  machine->SetConfigText(std::string());
+  auto id = machine->AddInterface();
   transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   transport::InitTransport();
   transport::OpenDevice();
   transport::SizeInputBuffer();
   const sim::Report report = sim::DeviceStatus(1, 2, 3);
   for (auto _ : state) {
-    machine.QueueInputReport(id, report);
+    machine->QueueInputReport(id, report);
     benchmark::DoNotOptimize(transport::ReadInputReport());
   }
   transport::CloseDevice();

@@ -5,6 +5,7 @@
 //   api_example SCENARIO     plays a scenario on the simulated terminal instead
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 #include "usborva/event_loop.h"
@@ -34,13 +35,13 @@ int main(int argc, char** argv) {
 #ifdef __linux__
   usborva::InstallNativeHidSystem();
 #endif
-  usborva::SimulatedHidSystem simulated;
+  const std::unique_ptr<usborva::SimulatedHidSystem> simulated = usborva::NewSimulatedHidSystem();
   std::optional<usborva::scenario::Player> player;
   std::optional<usborva::ScopedHidSystem> use_simulated;
   if (argc > 1) {
-    player.emplace(simulated, usborva::scenario::LoadScenario(argv[1]));
+    player.emplace(*simulated, usborva::scenario::LoadScenario(argv[1]));
     player->Install();
-    use_simulated.emplace(simulated);
+    use_simulated.emplace(*simulated);
   }
 
   usborva::EventLoop loop;

@@ -119,10 +119,10 @@ int main(int argc, char** argv) {
     std::cerr << "usage: glib_host SCENARIO\n";
     return 2;
   }
-  usborva::SimulatedHidSystem terminal;
-  usborva::scenario::Player player(terminal, usborva::scenario::LoadScenario(argv[1]));
+  const std::unique_ptr<usborva::SimulatedHidSystem> terminal = usborva::NewSimulatedHidSystem();
+  usborva::scenario::Player player(*terminal, usborva::scenario::LoadScenario(argv[1]));
   player.Install();
-  usborva::ScopedHidSystem use_terminal(terminal);
+  usborva::ScopedHidSystem use_terminal(*terminal);
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   Screen screen;

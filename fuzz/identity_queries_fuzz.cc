@@ -21,6 +21,7 @@
 
 #include "fuzz_checks.h"
 #include "transport/transport.h"
+#include "usborva/hid_system_wrapper.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 
@@ -30,14 +31,16 @@ using usborva::fuzz::Require;
 
 using usborva::String;
 
-class AnsweringTerminal : public usborva::SimulatedHidSystem {
+// The simulated machine, its feature reports answered from the input.
+class AnsweringTerminal : public usborva::HidSystemWrapper {
  public:
-  explicit AnsweringTerminal(std::span<const uint8_t> answers) : answers_(answers) {}
+  AnsweringTerminal(usborva::HidSystem& machine, std::span<const uint8_t> answers)
+      : HidSystemWrapper(machine), answers_(answers) {}
 
   uint8_t HidD_GetFeature(usborva::Handle device, uint8_t* report, uint32_t length) override {
     // The machine's own checks first (handle, access, length), so a Get the driver would
     // refuse is refused here too.
-    if (SimulatedHidSystem::HidD_GetFeature(device, report, length) == 0) return 0;
+    if (HidSystemWrapper::HidD_GetFeature(device, report, length) == 0) return 0;
     if (Take() & 0x80) return 0;
     for (uint32_t i = 0; i < length; ++i) report[i] = Take();
     return 1;
@@ -115,9 +118,10 @@ void CheckIdentity(const usborva::USBORVA& control, size_t feature_length) {
 }
 
 void Run(std::span<const uint8_t> input) {
-  AnsweringTerminal hid(input.subspan(3));
-  usborva::ScopedHidSystem installed(hid);
-  hid.SetConfigText(std::string());  // the built-in product IDs
+  const std::unique_ptr<usborva::SimulatedHidSystem> hid = usborva::NewSimulatedHidSystem();
+  AnsweringTerminal terminal(*hid, input.subspan(3));
+  usborva::ScopedHidSystem installed(terminal);
+  hid->SetConfigText(std::string());  // the built-in product IDs
   usborva::sim::InterfaceSpec spec;
   spec.feature_report_length = static_cast<int16_t>(input[0] % 80);
   spec.input_report_length = static_cast<int16_t>(input[1] % 64);
@@ -125,7 +129,7 @@ void Run(std::span<const uint8_t> input) {
   if (input[2] & 2) spec.product_string.reset();
   if (input[2] & 4) spec.indexed_strings.clear();
   const size_t input_length = static_cast<size_t>(spec.input_report_length);
-  const auto id = hid.AddInterface(spec);
+  const auto id = hid->AddInterface(spec);
 
   TickingContainer container;
   usborva::USBORVA control(container);
@@ -136,14 +140,14 @@ void Run(std::span<const uint8_t> input) {
   CheckIdentity(control, static_cast<size_t>(spec.feature_report_length));
   const uint8_t ksn[10] = {0xFF, 0xFF, 0x98, 0x76, 0x54, 0x32, 0x10, 0xE0, 0x00, 0x01};
   const uint8_t epb[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  hid.QueueInputReport(id, usborva::sim::PINResponse(0, ksn, epb, input_length));
-  hid.QueueInputReport(id, usborva::sim::CardDataItem(1, "%B4111^X/Y^25?", input_length));
-  hid.QueueInputReport(id, usborva::sim::DisplayDone(0, input_length));
+  hid->QueueInputReport(id, usborva::sim::PINResponse(0, ksn, epb, input_length));
+  hid->QueueInputReport(id, usborva::sim::CardDataItem(1, "%B4111^X/Y^25?", input_length));
+  hid->QueueInputReport(id, usborva::sim::DisplayDone(0, input_length));
   container.Tick(4);
   Require(control.tmrMain().Enabled());
   control.put_PortOpen(false);
   control.Terminate();
-  Require(hid.OpenHandles() == 0);
+  Require(hid->OpenHandles() == 0);
 }
 
 }  // namespace

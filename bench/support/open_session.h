@@ -2,6 +2,7 @@
 #ifndef USBORVA_BENCH_OPEN_SESSION_H_
 #define USBORVA_BENCH_OPEN_SESSION_H_
 
+#include <memory>
 #include <string>
 
 #include "support/null_container.h"
@@ -28,7 +29,8 @@ struct OpenSession {
   }
   void Tick() { container.timer().Tick(); }
 
-  SimulatedHidSystem hid;
+  const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid = *hid_owner;
   NullContainer container;
   USBORVA control{container};
   HidSystem* previous = nullptr;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "usborva/connection.h"
 #include "usborva/events.h"
 #include "usborva/export.h"
 #include "usborva/variant.h"
@@ -54,6 +55,12 @@ class USBORVA_EXPORT Container {
   // outlives the transaction and is copied around with the application. A container turns
   // it on only when its user has asked for it explicitly. Loading always reads those keys.
   virtual bool PersistCardData() { return false; }
+  // The connection with the terminal changed (usborva/connection.h): the port could not
+  // open, the terminal was lost or is back, polling went idle. Observations only: the
+  // control does the same whether or not the container listens, and the default ignores
+  // them. Called on the control's thread, at the end of a PortOpen write or inside a poll
+  // tick, as an event handler is; the notice's texts are valid during the call only.
+  virtual void ConnectionChanged(const ConnectionNotice& notice) { (void)notice; }
 };
 
 // The container's keyed store of saved properties.

@@ -10,8 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "usborva/connection.h"
 #include "usborva/console_message_box.h"
 #include "usborva/container.h"
+#include "usborva/diagnostics.h"
 #include "usborva/event_loop.h"
 #include "usborva/events.h"
 #include "usborva/export.h"
@@ -40,6 +42,14 @@ struct USBORVA_EXPORT HostOptions {
   // authorized. Turn it on only at the user's explicit request, for example to replay a
   // test card; CardDataMasked, the encrypted tracks and the KSNs are saved either way.
   bool persist_card_data = false;
+  // Connection notifications (usborva/connection.h): the port could not open and why, the
+  // terminal was lost or is back, polling went idle. Empty: none, and the control behaves
+  // exactly as without them. Called on the host's thread, as event handlers are.
+  std::function<void(const ConnectionNotice&)> on_connection;
+  // The transport's debug channel (usborva/diagnostics.h): what it did and why it failed,
+  // never card data. Installed for the thread that constructs the host, for the host's
+  // life; empty: off, at no cost. Must not throw.
+  std::function<void(DiagnosticTopic, std::string_view)> on_diagnostic;
 };
 
 // A container for the control in an ordinary program: timers on an EventLoop of the
@@ -67,6 +77,8 @@ class USBORVA_EXPORT Host final : public Container {
   void MessageBox(const String& text) override;
   // HostOptions::persist_card_data.
   bool PersistCardData() override { return persist_card_data_; }
+  // Passes the notice to HostOptions::on_connection, or to the observer set since.
+  void ConnectionChanged(const ConnectionNotice& notice) override;
 
   void set_user_mode(bool user_mode) { user_mode_ = user_mode; }
   // Null drops events.
@@ -74,6 +86,11 @@ class USBORVA_EXPORT Host final : public Container {
   // Called with each name PropertyChanged receives, after the host has recorded it.
   void set_property_changed_observer(std::function<void(std::u16string_view)> observer) {
     observer_ = std::move(observer);
+  }
+
+  // Replaces HostOptions::on_connection; an empty function: no notifications.
+  void set_connection_observer(std::function<void(const ConnectionNotice&)> observer) {
+    on_connection_ = std::move(observer);
   }
 
   // Whether a property changed since construction or the last MarkClean.
@@ -97,6 +114,10 @@ class USBORVA_EXPORT Host final : public Container {
   SettingsStore settings_;
   ConsoleMessageBox message_box_;
   std::function<void(std::u16string_view)> observer_;
+  std::function<void(const ConnectionNotice&)> on_connection_;
+  // The diagnostic sink installed for the host's life, and the one it replaced.
+  std::unique_ptr<DiagnosticSink> diagnostics_;
+  DiagnosticSink* previous_diagnostics_ = nullptr;
   bool dirty_ = false;
   std::set<String> changed_;
   uint64_t change_count_ = 0;

@@ -8,16 +8,16 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "usborva/export.h"
 #include "usborva/hid_system.h"
+#include "usborva/protocol.h"
 
 namespace usborva {
 
@@ -30,34 +30,12 @@ inline constexpr int16_t kDefaultFeatureReportLength = 64;
 // Input reports the driver keeps per interface before it drops the oldest.
 inline constexpr size_t kInputQueueDepth = 32;
 
-// Input report IDs of the terminal.
-inline constexpr uint8_t kReportDeviceStatus = 0x20;
-inline constexpr uint8_t kReportCardStatus = 0x22;
-inline constexpr uint8_t kReportCardData = 0x23;
-inline constexpr uint8_t kReportPINResponse = 0x24;
-inline constexpr uint8_t kReportSelectResponse = 0x25;
-inline constexpr uint8_t kReportDisplayDone = 0x27;
-
-// Item types of the card-data report.
-inline constexpr uint8_t kCardItemTrack1 = 1;
-inline constexpr uint8_t kCardItemTrack2 = 2;
-inline constexpr uint8_t kCardItemTrack3 = 3;
-inline constexpr uint8_t kCardItemEncTrack1 = 4;
-inline constexpr uint8_t kCardItemEncTrack2 = 5;
-inline constexpr uint8_t kCardItemEncTrack3 = 6;
-inline constexpr uint8_t kCardItemSigil = 7;
-inline constexpr uint8_t kCardItemEnd = 99;
-
-// Feature reports of the terminal: 0x0E answers the item chosen by the last Set of 0x0E as
-// 0E, item, 00, n, data...; 0x09 answers 09 and the eight configuration bytes.
-inline constexpr uint8_t kFeatureInfo = 0x0E;
-inline constexpr uint8_t kFeatureConfig = 0x09;
-inline constexpr uint8_t kInfoAuthLabel = 0x00;
-inline constexpr uint8_t kInfoPINKSN = 0x01;
-inline constexpr uint8_t kInfoMSRKSN = 0x02;
-inline constexpr uint8_t kInfoPINLabel = 0x03;
-inline constexpr uint8_t kInfoMSRLabel = 0x04;
-inline constexpr uint8_t kInfoBitmapCRC = 0x10;
+// The terminal's protocol (report IDs, card-data item types, feature reports and identity
+// items) under the names the simulator's users know: sim::kReportCardData and so on.
+using enum protocol::InputReport;
+using enum protocol::CardItem;
+using enum protocol::FeatureReport;
+using enum protocol::InfoItem;
 
 // How the terminal answers feature reports.
 struct USBORVA_EXPORT TerminalModel {
@@ -115,11 +93,14 @@ enum class Fault {
   kSetFeature,       // HidD_SetFeature fails
   kReadFile,         // ReadFile fails at once with kErrorGenFailure
 };
-inline constexpr int kFaultCount = 12;
+// How many faults there are: kReadFile is the last, so a new fault goes above it.
+inline constexpr int kFaultCount = static_cast<int>(Fault::kReadFile) + 1;
 // Lower-case names for scenario files: "class-devs", "create-event", "reset-event",
 // "detail-size", "read-write-access", "open", "attributes", "preparsed-data", "caps",
-// "get-feature", "set-feature", "read-file".
+// "get-feature", "set-feature", "read-file". A value outside the enumeration throws
+// std::out_of_range.
 USBORVA_EXPORT std::string_view FaultName(Fault fault);
+// The fault of a lower-case name; nullopt for a name that is none (case matters).
 USBORVA_EXPORT std::optional<Fault> FaultFromName(std::string_view name);
 
 // Every operation of the HidSystem, for call counting and scheduled failures.
@@ -147,8 +128,11 @@ enum class Op {
   kGetIndexedString,
   kGetPrivateProfileString,
 };
-inline constexpr int kOpCount = 22;
-// The Windows name of the operation ("CreateFileA", "HidD_GetFeature", ...).
+// How many operations there are: kGetPrivateProfileString is the last, so a new one goes
+// above it.
+inline constexpr int kOpCount = static_cast<int>(Op::kGetPrivateProfileString) + 1;
+// The Windows name of the operation ("CreateFileA", "HidD_GetFeature", ...). A value
+// outside the enumeration throws std::out_of_range.
 USBORVA_EXPORT std::string_view OpName(Op op);
 
 // Kinds of handle the machine issues, for leak checks.
@@ -190,7 +174,8 @@ USBORVA_EXPORT Report DisplayDone(uint8_t display_status,
 // A machine with simulated HID interfaces and payment terminals behind them, for tests and
 // for host developers who want to run their application without a terminal. It behaves as
 // the Windows HID stack does where the transport relies on it (see hid_system.h) and adds
-// the controls a test needs: faults, hot plug, a feature-report log, handle counts.
+// the controls a test needs: faults, hot plug, a feature-report log, handle counts. Make one
+// with NewSimulatedHidSystem; this interface is all there is of it.
 //
 // Reads follow the driver: a read issued while nothing is queued stays pending, and the
 // report that arrives later is written into the caller's buffer at that moment, so a buffer
@@ -198,13 +183,23 @@ USBORVA_EXPORT Report DisplayDone(uint8_t display_status,
 // Reports are queued per interface (whether or not a handle is open, so a test may queue
 // before opening), at most kInputQueueDepth, the oldest dropped beyond that.
 //
-// One thread only; nothing is locked. Install it with InstallThreadHidSystem or
-// ScopedHidSystem.
+// Errors: the HidSystem operations fail as Windows does, with a last error, and throw
+// nothing but std::bad_alloc. So do the controls below, except that an InterfaceId
+// AddInterface did not return is a mistake of the caller's and throws std::out_of_range
+// (the counts OpenDeviceHandles and PendingReads answer 0 for it instead).
+//
+// Threads: one thread only; nothing is locked. Install it on that thread with
+// InstallThreadHidSystem or ScopedHidSystem, and keep it alive while it is installed.
 class USBORVA_EXPORT SimulatedHidSystem : public HidSystem {
  public:
+  // An interface of the machine: its place in the enumeration order, counted from 0 in
+  // the order AddInterface made them.
   using InterfaceId = size_t;
+  // No interface: what a FeatureExchange names for a handle that was no device, and a
+  // placeholder for an id not yet given.
   static constexpr InterfaceId kNoInterface = static_cast<InterfaceId>(-1);
 
+  // One HidD_GetFeature or HidD_SetFeature call, as FeatureLog keeps it.
   struct FeatureExchange {
     InterfaceId interface_id = kNoInterface;  // kNoInterface: the handle was no device
     bool get = false;                         // HidD_GetFeature, else HidD_SetFeature
@@ -212,6 +207,7 @@ class USBORVA_EXPORT SimulatedHidSystem : public HidSystem {
     std::vector<uint8_t> answer;              // a successful Get: the buffer as returned
     bool ok = false;
   };
+  // One CreateFileA call, as OpenLog keeps it.
   struct OpenAttempt {
     std::string path;
     uint32_t desired_access = 0;
@@ -223,181 +219,106 @@ class USBORVA_EXPORT SimulatedHidSystem : public HidSystem {
   };
   // Bound of the feature and open logs (oldest dropped), so long runs stay small.
   static constexpr size_t kLogDepth = 1024;
+  // Runs after each successful HidD_SetFeature with the interface and the report as sent
+  // (feature-report length), once the terminal model has taken it in; a scenario can make the
+  // terminal answer a command with input reports. It may use any control of the machine
+  // but SetSetFeatureHook.
+  using SetFeatureHook = std::function<void(InterfaceId, std::span<const uint8_t>)>;
 
-  SimulatedHidSystem();
-  ~SimulatedHidSystem() override;
-  SimulatedHidSystem(const SimulatedHidSystem&) = delete;
-  SimulatedHidSystem& operator=(const SimulatedHidSystem&) = delete;
+  ~SimulatedHidSystem() override = default;
 
   // --- the machine
-  // Adds an interface (present) at the end of the enumeration order.
-  InterfaceId AddInterface(sim::InterfaceSpec spec = {});
-  size_t InterfaceCount() const { return interfaces_.size(); }
-  // The interface's description; changes apply from the next call that reads them.
-  sim::InterfaceSpec& Interface(InterfaceId id);
+
+  // Adds an interface, present, at the end of the enumeration order, and returns its id.
+  virtual InterfaceId AddInterface(sim::InterfaceSpec spec) = 0;
+  // The same with every part of the description left at its default.
+  InterfaceId AddInterface() { return AddInterface(sim::InterfaceSpec{}); }
+  // The interface's description, to read or change; a change applies from the next call
+  // that reads it. The reference stays valid until the next AddInterface.
+  virtual sim::InterfaceSpec& Interface(InterfaceId id) = 0;
+  // The interface's terminal model (its answers to feature reports), as Interface.
   sim::TerminalModel& Terminal(InterfaceId id) { return Interface(id).terminal; }
   // The interface leaves the enumeration; its pending reads fail with
   // kErrorDeviceNotConnected and so does every later call on its open handles (they stay
-  // to be closed). Its queued reports are discarded.
-  void Unplug(InterfaceId id);
+  // to be closed). Its queued reports are discarded. Nothing happens if it is already out.
+  virtual void Unplug(InterfaceId id) = 0;
   // The interface comes back at its place in the enumeration; old handles stay dead.
-  void Replug(InterfaceId id);
-  bool Present(InterfaceId id) const;
-
+  virtual void Replug(InterfaceId id) = 0;
+  // Whether the interface is plugged in.
+  virtual bool Present(InterfaceId id) const = 0;
   // The in-memory "QXORVA.cfg" (any file name asked for gets it); nullopt (the default):
   // the file is read from the configuration directory.
-  void SetConfigText(std::optional<std::string> text);
+  virtual void SetConfigText(std::optional<std::string> text) = 0;
 
   // --- faults
-  // Machine-wide: applies to every interface.
-  void SetFault(sim::Fault fault, bool on = true);
-  void SetFault(InterfaceId id, sim::Fault fault, bool on = true);
-  void ClearFaults();
+
+  // Switches a fault on or off for the whole machine: it applies to every interface.
+  virtual void SetFault(sim::Fault fault, bool on) = 0;
+  // Switches a fault on or off for one interface.
+  virtual void SetFault(InterfaceId id, sim::Fault fault, bool on) = 0;
+  // Switches a fault on, for the whole machine or for one interface.
+  void SetFault(sim::Fault fault) { SetFault(fault, true); }
+  void SetFault(InterfaceId id, sim::Fault fault) { SetFault(id, fault, true); }
   // Makes the k-th HidSystem call (1-based, counted over all operations since creation;
   // see CallCount) fail the way that operation fails on Windows, with a realistic last
   // error. Release operations (CloseHandle, CancelIo, HidD_FreePreparsedData,
   // SetupDiDestroyDeviceInfoList) report failure but still release, so leak counts stay
-  // meaningful; HidD_GetHidGuid cannot fail; GetPrivateProfileStringA answers the default.
-  void FailCall(uint64_t k);
-  uint64_t CallCount() const { return call_count_; }
-  uint64_t CallCount(sim::Op op) const { return op_counts_[static_cast<size_t>(op)]; }
+  // meaningful; HidD_GetHidGuid cannot fail; GetPrivateProfileStringA answers the empty
+  // text. A k already past is never reached; scheduling the same k twice is one failure.
+  virtual void FailCall(uint64_t k) = 0;
+  // HidSystem calls since creation, all operations together (GetLastError not counted).
+  virtual uint64_t CallCount() const = 0;
+  // HidSystem calls of one operation since creation.
+  virtual uint64_t CallCount(sim::Op op) const = 0;
 
   // --- input reports
-  // Delivers report to the oldest pending read of the interface (written into its buffer,
-  // its event signalled), or queues it. Ignored while the interface is unplugged.
-  void QueueInputReport(InterfaceId id, std::vector<uint8_t> report);
-  void ClearInputReports(InterfaceId id);
-  size_t QueuedInputReports(InterfaceId id) const;
-  uint64_t DroppedInputReports(InterfaceId id) const;
-  size_t PendingReads(InterfaceId id) const;
 
-  // --- feature reports: set_hook runs after each successful HidD_SetFeature (a scenario can
-  // make the terminal answer a command with input reports).
-  using SetFeatureHook = std::function<void(InterfaceId, std::span<const uint8_t>)>;
-  void SetSetFeatureHook(SetFeatureHook hook) { set_hook_ = std::move(hook); }
-  const std::deque<FeatureExchange>& FeatureLog() const { return feature_log_; }
-  void ClearFeatureLog() { feature_log_.clear(); }
+  // Delivers report to the oldest pending read of the interface (written into its buffer,
+  // cut or zero-filled to the read's length, its event signalled), or queues it. Ignored
+  // while the interface is unplugged.
+  virtual void QueueInputReport(InterfaceId id, std::vector<uint8_t> report) = 0;
+  // Discards the reports queued for the interface.
+  virtual void ClearInputReports(InterfaceId id) = 0;
+  // Reports queued for the interface and not yet read.
+  virtual size_t QueuedInputReports(InterfaceId id) const = 0;
+  // Reports the interface's queue dropped (the oldest, beyond kInputQueueDepth) since
+  // creation.
+  virtual uint64_t DroppedInputReports(InterfaceId id) const = 0;
+  // Reads on the interface still waiting for a report.
+  virtual size_t PendingReads(InterfaceId id) const = 0;
+
+  // --- feature reports
+
+  // Sets the hook run after each successful HidD_SetFeature; an empty one removes it.
+  virtual void SetSetFeatureHook(SetFeatureHook hook) = 0;
+  // The last kLogDepth feature exchanges, oldest first, failed ones included. The
+  // reference stays valid for the machine's life; its contents change with each exchange.
+  virtual const std::deque<FeatureExchange>& FeatureLog() const = 0;
 
   // --- observation
-  size_t OpenHandles(sim::HandleKind kind) const;
-  size_t OpenHandles() const { return handles_.size(); }
+
+  // Handles of one kind issued and not yet closed or freed.
+  virtual size_t OpenHandles(sim::HandleKind kind) const = 0;
+  // Handles of every kind issued and not yet closed or freed.
+  virtual size_t OpenHandles() const = 0;
   // Device handles of the interface not yet closed (dead ones included).
-  size_t OpenDeviceHandles(InterfaceId id) const;
+  virtual size_t OpenDeviceHandles(InterfaceId id) const = 0;
   // Successful CreateFileA calls on the interface since creation.
-  uint64_t OpenCount(InterfaceId id) const;
-  const std::deque<OpenAttempt>& OpenLog() const { return open_log_; }
+  virtual uint64_t OpenCount(InterfaceId id) const = 0;
+  // The last kLogDepth CreateFileA calls, oldest first, refused ones included. The
+  // reference stays valid for the machine's life; its contents change with each call.
+  virtual const std::deque<OpenAttempt>& OpenLog() const = 0;
   // The security attributes of the last CreateFileA (nullopt: none were passed, or no
   // open was attempted).
-  std::optional<SecurityAttributes> LastSecurity() const;
-  bool EventSignalled(Handle event) const;
-
-  // --- HidSystem
-  void HidD_GetHidGuid(Guid* hid_guid) override;
-  Handle SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) override;
-  bool SetupDiEnumDeviceInterfaces(Handle device_info_set, const Guid& interface_guid,
-                                   int32_t member_index, DeviceInterfaceData* data) override;
-  bool SetupDiGetDeviceInterfaceDetailA(Handle device_info_set, const DeviceInterfaceData& data,
-                                        uint8_t* buffer, uint32_t buffer_size,
-                                        uint32_t* required_size) override;
-  bool SetupDiDestroyDeviceInfoList(Handle device_info_set) override;
-  Handle CreateFileA(const char* path, uint32_t desired_access, uint32_t share_mode,
-                     const SecurityAttributes* security, uint32_t creation_disposition,
-                     uint32_t flags_and_attributes) override;
-  bool HidD_GetAttributes(Handle device, HidAttributes* attributes) override;
-  bool HidD_GetPreparsedData(Handle device, Handle* preparsed_data) override;
-  bool HidD_FreePreparsedData(Handle preparsed_data) override;
-  uint32_t HidP_GetCaps(Handle preparsed_data, HidCaps* caps) override;
-  Handle CreateEventA(bool manual_reset, bool initial_state) override;
-  bool ResetEvent(Handle event) override;
-  bool ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, uint32_t* bytes_read,
-                Overlapped* overlapped) override;
-  bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
-                           bool wait) override;
-  bool CancelIo(Handle device) override;
-  bool CloseHandle(Handle object) override;
-  uint8_t HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) override;
-  uint8_t HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) override;
-  bool HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) override;
-  bool HidD_GetProductString(Handle device, void* buffer, uint32_t length) override;
-  bool HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
-                             uint32_t length) override;
-  uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* default_value,
-                                    char* buffer, uint32_t size, const char* file_name) override;
-  uint32_t GetLastError() override { return last_error_; }
-
- private:
-  struct InterfaceState {
-    sim::InterfaceSpec spec;
-    bool present = true;
-    uint64_t generation = 0;  // advanced by Unplug: handles of an older one are dead
-    std::deque<std::vector<uint8_t>> queue;
-    uint64_t dropped = 0;
-    uint64_t opens = 0;
-    std::array<bool, sim::kFaultCount> faults{};
-  };
-  struct HandleEntry {
-    sim::HandleKind kind = sim::HandleKind::kDevice;
-    InterfaceId interface_id = kNoInterface;  // devices and preparsed data
-    uint64_t generation = 0;                  // devices: the interface's at open
-    uint32_t access = 0;                      // devices
-    HidCaps caps;                             // preparsed data: the caps at its making
-    bool signalled = false;                   // events
-    std::vector<InterfaceId> members;         // device-info sets: the present interfaces
-  };
-  enum class ReadState { kPending, kDone, kFailed };
-  // One overlapped read, from ReadFile until GetOverlappedResult collects it or the
-  // handle is cancelled or closed.
-  struct Read {
-    Handle device = 0;
-    InterfaceId interface_id = kNoInterface;
-    uint8_t* buffer = nullptr;  // the caller's, written when a report arrives
-    uint32_t length = 0;
-    Overlapped* overlapped = nullptr;
-    ReadState state = ReadState::kPending;
-    uint32_t error = 0;
-    uint32_t bytes = 0;
-  };
-
-  // Counts the call; true when it is scheduled to fail.
-  bool BeginCall(sim::Op op);
-  bool Fail(uint32_t error);
-  bool FaultOn(InterfaceId id, sim::Fault fault) const;
-  HandleEntry& Issue(sim::HandleKind kind, Handle* handle);
-  void Release(Handle handle);
-  HandleEntry* Find(Handle handle, sim::HandleKind kind);
-  const HandleEntry* Find(Handle handle, sim::HandleKind kind) const;
-  // The device handle's entry when it is live; else sets the last error and answers
-  // nullptr (kErrorInvalidHandle, or kErrorDeviceNotConnected for a dead handle).
-  HandleEntry* LiveDevice(Handle device);
-  std::string PathOf(InterfaceId id) const;
-  InterfaceId FindPath(const char* path) const;
-  void Complete(Read& read, const std::vector<uint8_t>& report);
-  void SignalEvent(Handle event, bool signalled);
-  // Ends the pending reads of the interface (or of one device handle) with error: the
-  // buffers are let go and the overlapped records say why.
-  void EndReads(InterfaceId id, Handle device, uint32_t error, uintptr_t status);
-  uint8_t Feature(bool get, Handle device, uint8_t* report, uint32_t length);
-  // The three string calls; string_index is read for kGetIndexedString only.
-  bool DeviceString(sim::Op op, Handle device, uint32_t string_index, void* buffer,
-                    uint32_t length);
-  void Log(FeatureExchange exchange);
-
-  std::vector<InterfaceState> interfaces_;
-  std::unordered_map<Handle, HandleEntry> handles_;
-  std::vector<Read> reads_;
-  std::array<uint64_t, sim::kOpCount> op_counts_{};
-  std::array<size_t, 4> open_by_kind_{};
-  std::vector<uint64_t> fail_calls_;  // sorted
-  std::array<bool, sim::kFaultCount> machine_faults_{};
-  std::optional<std::string> config_text_;
-  std::deque<FeatureExchange> feature_log_;
-  std::deque<OpenAttempt> open_log_;
-  SetFeatureHook set_hook_;
-  uint64_t call_count_ = 0;
-  Handle next_handle_ = 0x1000;
-  uint32_t last_error_ = 0;
-  bool failing_ = false;  // the current call was scheduled to fail
+  virtual std::optional<SecurityAttributes> LastSecurity() const = 0;
+  // Whether event is an event handle of the machine and signalled (false for any other
+  // handle).
+  virtual bool EventSignalled(Handle event) const = 0;
 };
+
+// Makes a machine with no interfaces, no faults, no scheduled failures, no hook and no
+// in-memory configuration file. Throws std::bad_alloc only; never returns null.
+USBORVA_EXPORT std::unique_ptr<SimulatedHidSystem> NewSimulatedHidSystem();
 
 }  // namespace usborva
 

@@ -326,6 +326,12 @@ class USBORVA_EXPORT USBORVA {
   void RearmAfterTick(uint64_t generation);
   void ReadDeviceString(int which, String& field);
   void DispatchCardDataItem(std::span<const uint8_t> report);
+  // Connection notifications to the container; they change nothing the control does.
+  void NoticeOpenFailed(OpenFailure reason);
+  void NoticeReadFailure();
+  void NoticeBack();
+  void NoticeIdle();
+  void Notice(const ConnectionNotice& notice);
 
   Container& container_;
   ControlState state_;
@@ -339,6 +345,12 @@ class USBORVA_EXPORT USBORVA {
   // timer from this, since the timer's own state is the tick's re-entry guard then.
   bool polling_ = false;
   TerminalChoice terminal_choice_;
+  // What the container was last told of the terminal, so that a loss, a return or a
+  // refused read is told once however often the poll loop retries.
+  enum class Told : uint8_t { kConnected, kLost, kUnreadable };
+  Told told_ = Told::kConnected;
+  // The poll loop reopened the terminal: it is told as back once a read on it has started.
+  bool reconnect_unconfirmed_ = false;
 };
 
 }  // namespace usborva

@@ -149,6 +149,32 @@ typedef void (*usborva_property_changed_handler)(void* user, usborva_control* co
  * the handler returns. text is valid only during the call. */
 typedef void (*usborva_message_handler)(void* user, const char* text);
 
+/* Connection changes of a control (docs/diagnostics.md): the port could not open (with a
+ * USBORVA_OPEN_FAILURE_* reason), the terminal was lost (with the read's last error) or is
+ * back (with its product ID), polling went idle (with the transport's status text). */
+#define USBORVA_CONNECTION_OPEN_FAILED 1
+#define USBORVA_CONNECTION_LOST 2
+#define USBORVA_CONNECTION_RECONNECTED 3
+#define USBORVA_CONNECTION_IDLE 4
+
+#define USBORVA_OPEN_FAILURE_NONE 0
+#define USBORVA_OPEN_FAILURE_NO_TERMINAL 1
+#define USBORVA_OPEN_FAILURE_REFUSED_BY_MATCHING_RULES 2
+#define USBORVA_OPEN_FAILURE_REFUSED_BY_CONFIG_FILE 3
+#define USBORVA_OPEN_FAILURE_PERMISSION_DENIED 4
+#define USBORVA_OPEN_FAILURE_EVENT_CREATION_FAILED 5
+#define USBORVA_OPEN_FAILURE_DEVICE_FAILED 6
+
+/* A connection change of a control. reason is a USBORVA_OPEN_FAILURE_* for
+ * USBORVA_CONNECTION_OPEN_FAILED, else 0; product_id is set for RECONNECTED (and for a
+ * PERMISSION_DENIED open failure); error for LOST; status (never NULL; "" unless IDLE) and
+ * path (never NULL; "" when unknown) are valid only during the call. No card data. The
+ * handler may call any function of this interface except the destroy functions of this
+ * host and its controls. */
+typedef void (*usborva_connection_handler)(void* user, usborva_control* control, int32_t change,
+                                           int32_t reason, uint16_t product_id, uint32_t error,
+                                           const char* status, const char* path);
+
 /* A condition for usborva_host_run_until: non-zero ends the run. */
 typedef int (*usborva_condition)(void* user);
 
@@ -272,6 +298,11 @@ USBORVA_C_EXPORT int32_t usborva_control_set_event_handler(usborva_control* cont
 /* Each property-change notice of the control goes to handler (NULL: none). */
 USBORVA_C_EXPORT int32_t usborva_control_set_property_changed_handler(
     usborva_control* control, usborva_property_changed_handler handler, void* user);
+
+/* The control's connection changes go to handler (NULL: none, the default). Observations
+ * only: the control behaves the same with or without a handler. */
+USBORVA_C_EXPORT int32_t usborva_control_set_connection_handler(
+    usborva_control* control, usborva_connection_handler handler, void* user);
 
 /* A new instance's values (the container's InitProperties). */
 USBORVA_C_EXPORT int32_t usborva_control_init_properties(usborva_control* control);

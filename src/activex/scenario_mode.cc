@@ -31,7 +31,8 @@ struct Machine {
     InstallThreadHidSystem(previous);
   }
 
-  SimulatedHidSystem system;
+  const std::unique_ptr<SimulatedHidSystem> owned_system = NewSimulatedHidSystem();
+  SimulatedHidSystem& system = *owned_system;
   scenario::Player player;
   std::unique_ptr<scenario::TimedPlayer> timed;
   HidSystem* previous = nullptr;

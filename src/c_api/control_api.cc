@@ -92,6 +92,12 @@ int32_t usborva_control_set_property_changed_handler(usborva_control* control,
   });
 }
 
+int32_t usborva_control_set_connection_handler(usborva_control* control,
+                                               usborva_connection_handler handler, void* user) {
+  return CallControl(
+      control, [&](usborva::USBORVA&) { control->site->set_connection_handler(handler, user); });
+}
+
 int32_t usborva_control_init_properties(usborva_control* control) {
   return CallControl(control, [&](usborva::USBORVA& c) { c.InitProperties(); });
 }

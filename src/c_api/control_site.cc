@@ -9,6 +9,14 @@
 namespace usborva::c_api {
 namespace {
 
+// The C interface's numbers are the C++ enumerators' values.
+static_assert(static_cast<int32_t>(ConnectionChange::kIdle) == USBORVA_CONNECTION_IDLE);
+static_assert(static_cast<int32_t>(ConnectionChange::kLost) == USBORVA_CONNECTION_LOST);
+static_assert(static_cast<int32_t>(OpenFailure::kPermissionDenied) ==
+              USBORVA_OPEN_FAILURE_PERMISSION_DENIED);
+static_assert(static_cast<int32_t>(OpenFailure::kDeviceFailed) ==
+              USBORVA_OPEN_FAILURE_DEVICE_FAILED);
+
 HostOptions MakeHostOptions(EventSink& events, const SiteOptions& options) {
   HostOptions host_options;
   host_options.user_mode = options.user_mode;
@@ -87,6 +95,16 @@ void ControlSite::MessageBox(const String& text) {
   }
   const std::string utf8 = StringToUtf8(text);
   on_message_(message_user_, utf8.c_str());
+}
+
+// The notice's texts are views: the C handler gets terminated copies.
+void ControlSite::ConnectionChanged(const ConnectionNotice& notice) {
+  if (on_connection_ == nullptr) return;
+  const std::string status(notice.status);
+  const std::string path(notice.path);
+  on_connection_(connection_user_, control_, static_cast<int32_t>(notice.change),
+                 static_cast<int32_t>(notice.reason), notice.product_id, notice.error,
+                 status.c_str(), path.c_str());
 }
 
 }  // namespace usborva::c_api

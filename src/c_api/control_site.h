@@ -73,6 +73,7 @@ class ControlSite final : public Container {
     host_.SaveSetting(application, section, key, value);
   }
   void MessageBox(const String& text) override;
+  void ConnectionChanged(const ConnectionNotice& notice) override;
 
   Host& host() { return host_; }
   EventRelay& events() { return relay_; }
@@ -84,6 +85,10 @@ class ControlSite final : public Container {
     on_change_ = handler;
     change_user_ = user;
   }
+  void set_connection_handler(usborva_connection_handler handler, void* user) {
+    on_connection_ = handler;
+    connection_user_ = user;
+  }
 
  private:
   usborva_control* control_;
@@ -93,6 +98,8 @@ class ControlSite final : public Container {
   void* message_user_;
   usborva_property_changed_handler on_change_ = nullptr;
   void* change_user_ = nullptr;
+  usborva_connection_handler on_connection_ = nullptr;
+  void* connection_user_ = nullptr;
 };
 
 }  // namespace usborva::c_api

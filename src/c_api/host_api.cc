@@ -39,7 +39,7 @@ void UseScenario(usborva_host* host, scenario::Scenario parsed) {
     if (control->control->get_PortOpen()) throw InterfaceError(USBORVA_E_INVALID_STATE);
   }
   if (host->simulator) throw InterfaceError(USBORVA_E_INVALID_STATE);
-  auto simulator = std::make_unique<SimulatedHidSystem>();
+  auto simulator = NewSimulatedHidSystem();
   auto player = std::make_unique<scenario::Player>(*simulator, std::move(parsed));
   player->Install();
   auto timeline = std::make_unique<scenario::TimedPlayer>(

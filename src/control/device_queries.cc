@@ -4,15 +4,19 @@
 // byte k of a report stands at characters 3k+1 and 3k+2 (1-based).
 #include "usborva/convert.h"
 #include "usborva/hex_digits.h"
+#include "usborva/protocol.h"
 #include "usborva/usborva.h"
 
 namespace usborva {
 namespace {
 
-constexpr size_t kLengthPosition = 9;  // 0-based: byte 3, the data length n
-constexpr size_t kDataPosition = 12;   // 0-based: byte 4, the first data byte
-constexpr size_t kConfigPosition = 3;  // 0-based: byte 1 of report 0x09
-constexpr size_t kConfigLength = 23;   // bytes 1 to 8, spaced, without a trailing space
+// Where the fields of the two answers stand in their text (0-based): the data length n and
+// the first data byte of report 0x0E, and the configuration bytes of report 0x09, spaced,
+// without a trailing space.
+constexpr size_t kLengthPosition = protocol::SpacedHexPosition(protocol::kInfoLengthOffset);
+constexpr size_t kDataPosition = protocol::SpacedHexPosition(protocol::kInfoDataOffset);
+constexpr size_t kConfigPosition = protocol::SpacedHexPosition(protocol::kConfigOffset);
+constexpr size_t kConfigLength = protocol::SpacedHexLength(protocol::kConfigLength);
 
 int HexDigit(char16_t c) {
   const int value = HexDigitValue(c);
@@ -46,6 +50,33 @@ String SliceAsText(const String& response, int bytes) {
   return convert::HexToText(WithoutSpaces(DataSlice(response, bytes)));
 }
 
+// An identity item whose data is text, one character per byte, and the property it fills.
+struct TextItemQuery {
+  protocol::InfoItem item;
+  String ControlState::*field;
+  int length_adjust;  // the PIN and MSR labels take one byte fewer than their length byte
+};
+
+// Asks for each item in turn through exchange (a Set, then a Get) into one response
+// variable, which is emptied before every item but the first. A property whose Get fails
+// becomes empty. The result is that of the last Get.
+int32_t QueryTextItems(std::span<const TextItemQuery> items, ControlState& state,
+                       const auto& exchange) {
+  Variant response;
+  int32_t result = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) response = Variant::FromString(String());
+    result = exchange(protocol::InfoCommand(items[i].item), response);
+    String value;
+    if (result != 0) {
+      const String text = ToString(response);
+      value = SliceAsText(text, DataLength(text) + items[i].length_adjust);
+    }
+    state.*items[i].field = std::move(value);
+  }
+  return result;
+}
+
 }  // namespace
 
 // Sends command and reads the answer back; the result of the Get alone decides.
@@ -56,7 +87,8 @@ int32_t USBORVA::QueryExchange(bool set_first, const String& command, Variant& o
 
 int32_t USBORVA::QueryBitmapCRC() {
   Variant response;
-  const int32_t result = QueryExchange(true, u"0E 10", response);
+  const int32_t result =
+      QueryExchange(true, protocol::InfoCommand(protocol::kInfoBitmapCRC), response);
   String value;
   if (result != 0) {
     const String text = ToString(response);
@@ -67,25 +99,18 @@ int32_t USBORVA::QueryBitmapCRC() {
 }
 
 int32_t USBORVA::QueryKeySerialNumbers() {
-  Variant response;
-  int32_t result = 0;
-  for (auto [command, field] :
-       {std::pair{u"0E 01", &ControlState::PINKSN}, std::pair{u"0E 02", &ControlState::MSRKSN}}) {
-    if (field == &ControlState::MSRKSN) response = Variant::FromString(String());
-    result = QueryExchange(true, command, response);
-    String value;
-    if (result != 0) {
-      const String text = ToString(response);
-      value = SliceAsText(text, DataLength(text));
-    }
-    state_.*field = std::move(value);
-  }
-  return result;
+  static constexpr TextItemQuery kKeySerialNumbers[] = {
+      {protocol::kInfoPINKSN, &ControlState::PINKSN, 0},
+      {protocol::kInfoMSRKSN, &ControlState::MSRKSN, 0}};
+  return QueryTextItems(kKeySerialNumbers, state_,
+                        [this](const String& command, Variant& response) {
+                          return QueryExchange(true, command, response);
+                        });
 }
 
 int32_t USBORVA::QueryDeviceConfig() {
   Variant response;
-  const int32_t result = QueryExchange(false, u"09", response);
+  const int32_t result = QueryExchange(false, protocol::ConfigCommand(), response);
   state_.DeviceConfig = String();
   if (result != 0) {
     const String text = ToString(response);
@@ -96,27 +121,13 @@ int32_t USBORVA::QueryDeviceConfig() {
 }
 
 int32_t USBORVA::QueryLabels() {
-  struct Label {
-    const char16_t* command;
-    String ControlState::*field;
-    int length_adjust;  // the two later labels take one byte fewer than their length byte
-  };
-  static constexpr Label kLabels[] = {{u"0E 00", &ControlState::AuthLabel, 0},
-                                      {u"0E 03", &ControlState::PINLabel, -1},
-                                      {u"0E 04", &ControlState::MSRLabel, -1}};
-  Variant response;
-  int32_t result = 0;
-  for (const Label& label : kLabels) {
-    if (&label != kLabels) response = Variant::FromString(String());
-    result = QueryExchange(true, label.command, response);
-    String value;
-    if (result != 0) {
-      const String text = ToString(response);
-      value = SliceAsText(text, DataLength(text) + label.length_adjust);
-    }
-    state_.*label.field = std::move(value);
-  }
-  return result;
+  static constexpr TextItemQuery kLabels[] = {
+      {protocol::kInfoAuthLabel, &ControlState::AuthLabel, 0},
+      {protocol::kInfoPINLabel, &ControlState::PINLabel, -1},
+      {protocol::kInfoMSRLabel, &ControlState::MSRLabel, -1}};
+  return QueryTextItems(kLabels, state_, [this](const String& command, Variant& response) {
+    return QueryExchange(true, command, response);
+  });
 }
 
 }  // namespace usborva

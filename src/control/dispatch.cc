@@ -7,36 +7,33 @@
 
 #include "automation/secure_wipe.h"
 #include "usborva/convert.h"
+#include "usborva/protocol.h"
 #include "usborva/usborva.h"
 
 namespace usborva {
 namespace {
 
-constexpr uint8_t kDeviceStatusReport = 0x20;
-constexpr uint8_t kCardStatusReport = 0x22;
-constexpr uint8_t kCardDataReport = 0x23;
-constexpr uint8_t kPinResponseReport = 0x24;
-constexpr uint8_t kSelectResponseReport = 0x25;
-constexpr uint8_t kDisplayDoneReport = 0x27;
-constexpr uint8_t kCardDataEndItem = 99;
-
-constexpr size_t kKsnOffset = 4;  // of the card-data end item
-constexpr size_t kKsnLength = 10;
-constexpr size_t kSigilStatusOffset = 14;
-constexpr size_t kSigilStatusLength = 4;
-
-// The SigilStatus text is the hex form of four bytes read back as a decimal numeral
-// (00 00 10 00 is 1000). False when a hex digit is a letter.
-bool DecimalFromHexDigits(std::span<const uint8_t> bytes, int32_t& value) {
-  int32_t result = 0;
-  for (uint8_t b : bytes) {
-    const int high = b >> 4;
-    const int low = b & 0x0F;
-    if (high > 9 || low > 9) return false;
-    result = result * 100 + high * 10 + low;
+// The field a card-data item of this type fills, or nullptr for the end item and for types
+// the terminal does not send.
+String* CardItemField(ControlState& state, uint8_t item_type) {
+  switch (item_type) {
+    case protocol::kCardItemTrack1:
+      return &state.Track1Data;
+    case protocol::kCardItemTrack2:
+      return &state.Track2Data;
+    case protocol::kCardItemTrack3:
+      return &state.Track3Data;
+    case protocol::kCardItemEncTrack1:
+      return &state.EncTrack1Data;
+    case protocol::kCardItemEncTrack2:
+      return &state.EncTrack2Data;
+    case protocol::kCardItemEncTrack3:
+      return &state.EncTrack3Data;
+    case protocol::kCardItemSigil:
+      return &state.SigilData;
+    default:
+      return nullptr;
   }
-  value = result;
-  return true;
 }
 
 }  // namespace
@@ -45,8 +42,8 @@ void USBORVA::DispatchInputReport(std::span<const uint8_t> report) {
   if (report.empty()) return;
   EventSink& sink = container_.Events();
   switch (report[0]) {
-    case kDeviceStatusReport: {
-      if (report.size() < 4) return;
+    case protocol::kReportDeviceStatus: {
+      if (report.size() < protocol::kStatusReportLength) return;
       std::array<uint8_t, 3> args = {report[1], report[2], report[3]};
       state_.DeviceState = args[0];
       state_.SessionStatus = args[1];
@@ -54,34 +51,35 @@ void USBORVA::DispatchInputReport(std::span<const uint8_t> report) {
       sink.DeviceStatusChanged(args[0], args[1], args[2]);
       return;
     }
-    case kCardStatusReport: {
-      if (report.size() < 4) return;
+    case protocol::kReportCardStatus: {
+      if (report.size() < protocol::kStatusReportLength) return;
       std::array<uint8_t, 3> args = {report[1], report[2], report[3]};
       sink.CardStatusChanged(args[0], args[1], args[2]);
       return;
     }
-    case kCardDataReport:
+    case protocol::kReportCardData:
       DispatchCardDataItem(report);
       return;
-    case kPinResponseReport: {
-      if (report.size() < 20) return;
-      uint8_t op_status = report[1];
-      String ksn = convert::BytesToHex(report, 2, 10);
-      String epb = convert::BytesToHex(report, 12, 8);
+    case protocol::kReportPINResponse: {
+      if (report.size() < protocol::kPINResponseLength) return;
+      uint8_t op_status = report[protocol::kPINStatusOffset];
+      String ksn = convert::BytesToHex(report, protocol::kPINKsnOffset, protocol::kKsnLength);
+      String epb =
+          convert::BytesToHex(report, protocol::kPINBlockOffset, protocol::kPINBlockLength);
       // The host has had them; what the handler left in the texts goes too.
       automation_internal::ScopedWipe wipe_ksn(ksn);
       automation_internal::ScopedWipe wipe_epb(epb);
       sink.PINResponse(op_status, ksn, epb);
       return;
     }
-    case kSelectResponseReport: {
-      if (report.size() < 3) return;
+    case protocol::kReportSelectResponse: {
+      if (report.size() < protocol::kSelectResponseLength) return;
       std::array<uint8_t, 2> args = {report[1], report[2]};
       sink.SelectResponse(args[0], args[1]);
       return;
     }
-    case kDisplayDoneReport: {
-      if (report.size() < 2) return;
+    case protocol::kReportDisplayDone: {
+      if (report.size() < protocol::kDisplayDoneLength) return;
       uint8_t display_status = report[1];
       sink.DisplayDone(display_status);
       return;
@@ -92,53 +90,30 @@ void USBORVA::DispatchInputReport(std::span<const uint8_t> report) {
 }
 
 void USBORVA::DispatchCardDataItem(std::span<const uint8_t> report) {
-  if (report.size() < 4) return;
-  const uint8_t item_type = report[1];
-  const uint8_t item_status = report[2];
-  const int32_t length = report[3];
-  String* field = nullptr;
-  bool as_hex = true;
-  switch (item_type) {
-    case 1:
-      field = &state_.Track1Data, as_hex = false;
-      break;
-    case 2:
-      field = &state_.Track2Data, as_hex = false;
-      break;
-    case 3:
-      field = &state_.Track3Data, as_hex = false;
-      break;
-    case 4:
-      field = &state_.EncTrack1Data;
-      break;
-    case 5:
-      field = &state_.EncTrack2Data;
-      break;
-    case 6:
-      field = &state_.EncTrack3Data;
-      break;
-    case 7:
-      field = &state_.SigilData;
-      break;
-    case kCardDataEndItem:
-      break;
-    default:
-      return;
-  }
-  if (field != nullptr) {
-    if (report.size() < 4 + static_cast<size_t>(length)) return;
-    *field =
-        as_hex ? convert::BytesToHex(report, 4, length) : convert::BytesToText(report, 4, length);
+  if (report.size() < protocol::kCardItemDataOffset) return;
+  const uint8_t item_type = report[protocol::kCardItemTypeOffset];
+  if (String* field = CardItemField(state_, item_type)) {
+    const int32_t length = report[protocol::kCardItemLengthOffset];
+    if (report.size() < protocol::kCardItemDataOffset + static_cast<size_t>(length)) return;
+    *field = protocol::IsTrackTextItem(item_type)
+                 ? convert::BytesToText(report, protocol::kCardItemDataOffset, length)
+                 : convert::BytesToHex(report, protocol::kCardItemDataOffset, length);
     return;
   }
+  if (item_type != protocol::kCardItemEnd) return;
   EventSink& sink = container_.Events();
-  if (item_status != 0) {
+  if (report[protocol::kCardItemStatusOffset] != 0) {
     sink.CardDataError();
     return;
   }
-  if (report.size() < kSigilStatusOffset + kSigilStatusLength) return;
-  state_.DUKPTKSN = convert::BytesToHex(report, kKsnOffset, kKsnLength);
-  DecimalFromHexDigits(report.subspan(kSigilStatusOffset, kSigilStatusLength), state_.SigilStatus);
+  if (report.size() < protocol::kCardEndLength) return;
+  state_.DUKPTKSN = convert::BytesToHex(report, protocol::kCardEndKsnOffset, protocol::kKsnLength);
+  // A status whose hex digits include a letter is no decimal numeral: the card data still
+  // arrived, so the KSN and the event stand, and SigilStatus keeps its previous value.
+  if (const std::optional<int32_t> sigil_status = protocol::SigilStatusValue(
+          report.subspan(protocol::kSigilStatusOffset, protocol::kSigilStatusLength))) {
+    state_.SigilStatus = *sigil_status;
+  }
   sink.CardDataChanged();
 }
 

@@ -2,8 +2,10 @@
 // Commands to the terminal as feature reports written in hexadecimal text, and the
 // parsing of such text into the message buffer.
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "transport/device_record.h"
 #include "usborva/convert.h"
 #include "usborva/hid_system.h"
@@ -33,11 +35,24 @@ int32_t USBORVA::ExchangeFeatureReport(bool get, const String& command, Variant&
     const uint32_t size = static_cast<uint32_t>(length);
     result = get ? hid.HidD_GetFeature(record.DeviceHandle, report.data(), size)
                  : hid.HidD_SetFeature(record.DeviceHandle, report.data(), size);
+    if (result != 1) {
+      diagnostics::Note(DiagnosticTopic::kFeature, [&] {
+        return std::string(get ? "get" : "set") + " of a " + std::to_string(length) +
+               "-byte feature report refused: error " + std::to_string(hid.GetLastError());
+      });
+    }
     // The last byte of the report is not rendered.
     if (result == 1) output = Variant::FromString(convert::BytesToHexSpaced(report, 0, length - 1));
     state_.SwipeCommandOutput = ToString(output);
     container_.PropertyChanged(u"SwipeCommandOutput");
-  } catch (const std::exception&) {
+  } catch (const AutomationError& error) {
+    // Command text that is no hex or longer than the report (13, 9, 6), an OutPutData that
+    // is no text (13, 94), the container refusing the notification: the exchange ends with
+    // the result so far. Anything else is no failure of the exchange and reaches the host.
+    diagnostics::Note(DiagnosticTopic::kFeature, [&] {
+      return std::string(get ? "get" : "set") + " feature exchange ended: automation error " +
+             std::to_string(error.number());
+    });
   }
   return result;
 }

@@ -16,8 +16,14 @@ void USBORVA::PollTick() {
   try {
     if (record.DeviceHandle == kInvalidHandleValue) {
       ReconnectDevice();
-    } else if (transport::ReadInputReport()) {
-      DispatchInputReport(record.InputReport);
+    } else {
+      const bool report = transport::ReadInputReport();
+      if (reconnect_unconfirmed_) NoticeBack();
+      if (report) {
+        DispatchInputReport(record.InputReport);
+      } else if (record.DeviceHandle == kInvalidHandleValue || !record.TransportStatus.empty()) {
+        NoticeReadFailure();  // a read error gave the device up, or polling halted
+      }
     }
   } catch (...) {
     // An exception from the host's own handler goes back to the host's loop, but the
@@ -46,8 +52,10 @@ void USBORVA::ReconnectDevice() {
   if (transport::IsSupportedDevice(attributes.VendorID, attributes.ProductID)) {
     state_.ReaderID = convert::FormatReaderID(static_cast<int16_t>(attributes.ProductID));
     transport::SizeInputBuffer();
+    reconnect_unconfirmed_ = true;
   } else {
     record.TransportStatus = "Incompatible device attached";
+    NoticeIdle();
   }
 }
 

@@ -2,7 +2,9 @@
 // PortOpen: the one switch through which the host starts and stops all work with the
 // terminal. Opening reads the terminal's identity; closing keeps it.
 #include <array>
+#include <string>
 
+#include "diagnostics/diagnostics.h"
 #include "transport/transport.h"
 #include "usborva/convert.h"
 #include "usborva/hid_system.h"
@@ -21,20 +23,29 @@ bool USBORVA::get_PortOpen() const { return state_.PortOpen; }
 
 void USBORVA::put_PortOpen(bool value) {
   if (!container_.UserMode()) throw AutomationError(error::kSetNotPermitted);
-  // Past this point a failure ends the write silently: the host learns the outcome by
-  // reading PortOpen back.
+  // Past this point a failure of the open or close sequence ends the write silently: the
+  // host learns the outcome by reading PortOpen back. Those failures are automation errors
+  // (a device query's answer that is no hex text, the container refusing a notification);
+  // anything else (no memory, a fault of our own, a handler's own exception) is not the
+  // terminal's doing and goes on to the host's loop.
   try {
     if (value) {
       OpenPort();
     } else {
       ClosePort();
     }
-  } catch (const std::exception&) {
+  } catch (const AutomationError& error) {
+    diagnostics::Note(DiagnosticTopic::kFeature, [&] {
+      return std::string(value ? "open" : "close") + " sequence ended early: automation error " +
+             std::to_string(error.number());
+    });
   }
 }
 
 void USBORVA::OpenPort() {
   ++lifecycle_generation_;
+  told_ = Told::kConnected;
+  reconnect_unconfirmed_ = false;
   transport::DeviceRecord& record = transport::ThreadDeviceRecord();
   const auto fail_closed = [this] {
     state_.PortOpen = false;
@@ -42,9 +53,15 @@ void USBORVA::OpenPort() {
     tmrMain_->SetEnabled(false);
     container_.PropertyChanged(u"PortOpen");
   };
-  if (!transport::InitTransport()) return fail_closed();
+  if (!transport::InitTransport()) {
+    fail_closed();
+    return NoticeOpenFailed(OpenFailure::kEventCreationFailed);
+  }
   transport::OpenDevice(terminal_choice_);
-  if (record.DeviceHandle == kInvalidHandleValue) return fail_closed();
+  if (record.DeviceHandle == kInvalidHandleValue) {
+    fail_closed();
+    return NoticeOpenFailed(OpenFailure::kNone);
+  }
   const HidAttributes attributes = record.DeviceAttributes;
   state_.ReaderID = convert::FormatReaderID(static_cast<int16_t>(attributes.ProductID));
   if (!transport::IsSupportedDevice(attributes.VendorID, attributes.ProductID)) {
@@ -52,7 +69,7 @@ void USBORVA::OpenPort() {
     // hold a handle nothing uses.
     transport::CloseDevice();
     container_.PropertyChanged(u"PortOpen");
-    return;
+    return NoticeOpenFailed(OpenFailure::kRefusedByConfigFile);
   }
   transport::SizeInputBuffer();
   state_.PortOpen = true;
@@ -99,6 +116,7 @@ void USBORVA::ReadDeviceString(int which, String& field) {
 
 void USBORVA::ClosePort() {
   ++lifecycle_generation_;
+  reconnect_unconfirmed_ = false;
   polling_ = false;
   tmrMain_->SetEnabled(false);
   state_.PortOpen = false;

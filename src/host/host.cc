@@ -13,6 +13,17 @@ SettingsStore MakeSettingsStore(const std::string& root) {
   return root.empty() ? SettingsStore() : SettingsStore(root);
 }
 
+// HostOptions::on_diagnostic as the thread's sink.
+class DiagnosticCallback final : public DiagnosticSink {
+ public:
+  explicit DiagnosticCallback(std::function<void(DiagnosticTopic, std::string_view)> callback)
+      : callback_(std::move(callback)) {}
+  void Diagnostic(DiagnosticTopic topic, std::string_view text) override { callback_(topic, text); }
+
+ private:
+  std::function<void(DiagnosticTopic, std::string_view)> callback_;
+};
+
 }  // namespace
 
 Host::Host(EventLoop& loop, HostOptions options)
@@ -24,9 +35,20 @@ Host::Host(EventLoop& loop, HostOptions options)
       message_box_(options.message_out != nullptr ? *options.message_out : std::cout,
                    options.interactive) {
   events_->set_target(options.events);
+  on_connection_ = std::move(options.on_connection);
+  if (options.on_diagnostic) {
+    diagnostics_ = std::make_unique<DiagnosticCallback>(std::move(options.on_diagnostic));
+    previous_diagnostics_ = InstallThreadDiagnosticSink(diagnostics_.get());
+  }
 }
 
-Host::~Host() = default;
+Host::~Host() {
+  if (diagnostics_ != nullptr) InstallThreadDiagnosticSink(previous_diagnostics_);
+}
+
+void Host::ConnectionChanged(const ConnectionNotice& notice) {
+  if (on_connection_) on_connection_(notice);
+}
 
 void Host::PropertyChanged(std::u16string_view name) {
   dirty_ = true;

@@ -5,6 +5,7 @@
 
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
+#include "usborva/protocol.h"
 
 namespace usborva::scenario {
 namespace {
@@ -85,7 +86,10 @@ void IndexedString(ParseContext& context, const Line& line) {
 // The identity items: KSNs and labels are text, one byte per character; the PIN and MSR
 // labels carry the terminating zero byte the terminal counts in their length.
 void SetItem(ParseContext& context, uint8_t item, std::vector<uint8_t> data, const Token& at) {
-  if (data.size() > 255) throw LineError(at, "an identity item holds at most 255 bytes");
+  if (data.size() > protocol::kInfoMaxData) {
+    throw LineError(
+        at, "an identity item holds at most " + std::to_string(protocol::kInfoMaxData) + " bytes");
+  }
   Model(context).items[item] = std::move(data);
 }
 void TextItem(ParseContext& context, const Line& line, uint8_t item, bool terminated,
@@ -96,26 +100,27 @@ void TextItem(ParseContext& context, const Line& line, uint8_t item, bool termin
   SetItem(context, item, std::move(data), line.args()[0]);
 }
 void PinKsn(ParseContext& context, const Line& line) {
-  TextItem(context, line, sim::kInfoPINKSN, false, "PIN KSN");
+  TextItem(context, line, protocol::kInfoPINKSN, false, "PIN KSN");
 }
 void MsrKsn(ParseContext& context, const Line& line) {
-  TextItem(context, line, sim::kInfoMSRKSN, false, "MSR KSN");
+  TextItem(context, line, protocol::kInfoMSRKSN, false, "MSR KSN");
 }
 void AuthLabel(ParseContext& context, const Line& line) {
-  TextItem(context, line, sim::kInfoAuthLabel, false, "label");
+  TextItem(context, line, protocol::kInfoAuthLabel, false, "label");
 }
 void PinLabel(ParseContext& context, const Line& line) {
-  TextItem(context, line, sim::kInfoPINLabel, true, "label");
+  TextItem(context, line, protocol::kInfoPINLabel, true, "label");
 }
 void MsrLabel(ParseContext& context, const Line& line) {
-  TextItem(context, line, sim::kInfoMSRLabel, true, "label");
+  TextItem(context, line, protocol::kInfoMSRLabel, true, "label");
 }
 void BitmapCrc(ParseContext& context, const Line& line) {
-  context.ExpectArgs(line, 1, 255);
-  SetItem(context, sim::kInfoBitmapCRC, ReadHexTokens(line.args(), "bitmap CRC"), line.args()[0]);
+  context.ExpectArgs(line, 1, protocol::kInfoMaxData);
+  SetItem(context, protocol::kInfoBitmapCRC, ReadHexTokens(line.args(), "bitmap CRC"),
+          line.args()[0]);
 }
 void InfoItem(ParseContext& context, const Line& line) {
-  context.ExpectArgs(line, 2, 256);
+  context.ExpectArgs(line, 2, 1 + protocol::kInfoMaxData);  // the item, then its data
   const auto item = static_cast<uint8_t>(ReadByte(line.args()[0], "item number"));
   const Token& first = line.args()[1];
   if (!first.quoted && first.text == "none") {
@@ -127,11 +132,12 @@ void InfoItem(ParseContext& context, const Line& line) {
 }
 
 void Config(ParseContext& context, const Line& line) {
-  context.ExpectArgs(line, 1, 8);
+  context.ExpectArgs(line, 1, protocol::kConfigLength);
   std::vector<uint8_t> bytes = ReadHexTokens(line.args(), "configuration");
-  if (bytes.size() != Model(context).config.size()) {
-    throw LineError(line.args()[0],
-                    "the configuration is 8 bytes, got " + std::to_string(bytes.size()));
+  if (bytes.size() != protocol::kConfigLength) {
+    throw LineError(line.args()[0], "the configuration is " +
+                                        std::to_string(protocol::kConfigLength) + " bytes, got " +
+                                        std::to_string(bytes.size()));
   }
   std::copy(bytes.begin(), bytes.end(), Model(context).config.begin());
 }

@@ -3,11 +3,10 @@
 
 #include <algorithm>
 
+#include "usborva/protocol.h"
+
 namespace usborva::scenario {
 namespace {
-
-constexpr size_t kItemHeader = 4;  // report ID, item type, status, length
-constexpr size_t kItemMax = 255;   // the length is one byte
 
 std::string Usage(const ParseContext& context, const Line& line) {
   std::string usage = std::string(line.keyword().text);
@@ -94,7 +93,9 @@ size_t ParseContext::InputLength() const {
 
 size_t ParseContext::ItemCapacity() const {
   const size_t length = InputLength();
-  return length <= kItemHeader ? 0 : std::min(kItemMax, length - kItemHeader);
+  // The item's header (report ID, item type, status, length) comes first.
+  constexpr size_t kHeader = protocol::kCardItemDataOffset;
+  return length <= kHeader ? 0 : std::min(protocol::kCardItemMaxData, length - kHeader);
 }
 
 }  // namespace usborva::scenario

@@ -45,7 +45,10 @@ std::string UnknownDirective(std::string_view keyword) {
                            std::min(keyword.size(), spec.keyword.size());
       if (apart >= best_distance) continue;
       const size_t distance = EditDistance(keyword, spec.keyword);
-      if (distance < best_distance) best = spec.keyword, best_distance = distance;
+      if (distance < best_distance) {
+        best = spec.keyword;
+        best_distance = distance;
+      }
     }
   }
   if (!best.empty()) message += "; did you mean '" + std::string(best) + "'?";

@@ -7,14 +7,11 @@
 
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
+#include "usborva/protocol.h"
 #include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
-
-constexpr size_t kKsnBytes = 10;
-constexpr size_t kEpbBytes = 8;
-constexpr uint32_t kMaxSigilStatus = 99999999;  // eight decimal digits in four bytes
 
 void AddReports(ParseContext& context, const Line& line, std::vector<sim::Report> reports) {
   Step step;
@@ -64,8 +61,8 @@ std::vector<uint8_t> FixedHex(const Token& token, size_t size, std::string_view 
 void PinResponse(ParseContext& context, const Line& line) {
   context.ExpectArgs(line, 3, 3);
   const uint8_t op = ReadByte(line.args()[0], "operation status");
-  const std::vector<uint8_t> ksn = FixedHex(line.args()[1], kKsnBytes, "KSN");
-  const std::vector<uint8_t> epb = FixedHex(line.args()[2], kEpbBytes, "PIN block");
+  const std::vector<uint8_t> ksn = FixedHex(line.args()[1], protocol::kKsnLength, "KSN");
+  const std::vector<uint8_t> epb = FixedHex(line.args()[2], protocol::kPINBlockLength, "PIN block");
   AddReports(context, line, {sim::PINResponse(op, ksn, epb, context.InputLength())});
 }
 
@@ -175,7 +172,8 @@ constexpr DirectiveSpec kDirectives[] = {
 // closing item with the KSN and the sigil status, or with an error status.
 
 struct SwipeFields {
-  std::array<std::vector<uint8_t>, 7> items;  // by item type - 1
+  // By item type - kCardItemTrack1.
+  std::array<std::vector<uint8_t>, protocol::kCardDataItemCount> items;
   std::vector<uint8_t> ksn;
   uint32_t sigil_status = 0;
   uint8_t error = 0;
@@ -185,19 +183,20 @@ struct SwipeFields {
 // The MSR KSN the terminal reports, as the KSN of its swipes, when it is 20 hex digits.
 std::vector<uint8_t> DefaultKsn(const ParseContext& context) {
   const auto& items = context.scenario.terminal.terminal.items;
-  auto item = items.find(sim::kInfoMSRKSN);
-  if (item != items.end() && item->second.size() == 2 * kKsnBytes) {
+  auto item = items.find(protocol::kInfoMSRKSN);
+  if (item != items.end() && item->second.size() == 2 * protocol::kKsnLength) {
     Token token{std::string(item->second.begin(), item->second.end()), false, 0, 0};
     try {
       return ReadHex(token, "KSN");
     } catch (const LineError&) {
     }
   }
-  return std::vector<uint8_t>(kKsnBytes, 0);
+  return std::vector<uint8_t>(protocol::kKsnLength, 0);
 }
 
-constexpr std::string_view kItemFields[7] = {"track1",     "track2",     "track3", "enc-track1",
-                                             "enc-track2", "enc-track3", "sigil"};
+// The data items by their field names, in item-type order.
+constexpr std::string_view kItemFields[protocol::kCardDataItemCount] = {
+    "track1", "track2", "track3", "enc-track1", "enc-track2", "enc-track3", "sigil"};
 
 void CheckItemSize(const ParseContext& context, const Token& at, size_t size,
                    std::string_view field) {
@@ -223,18 +222,19 @@ size_t ReadSwipeField(const ParseContext& context, std::span<const Token> args, 
   const auto* field = std::find(std::begin(kItemFields), std::end(kItemFields), name.text);
   if (field != std::end(kItemFields) && !name.quoted) {
     const size_t index = static_cast<size_t>(field - std::begin(kItemFields));
-    const bool text = index < 3;
+    const bool text =
+        protocol::IsTrackTextItem(static_cast<uint8_t>(protocol::kCardItemTrack1 + index));
     fields.items[index] = text ? ReadCardText(value(1), name.text) : ReadHex(value(1), name.text);
     CheckItemSize(context, value(1), fields.items[index].size(), name.text);
     return i + 2;
   }
   if (name.text == "ksn") {
-    fields.ksn = FixedHex(value(1), kKsnBytes, "KSN");
+    fields.ksn = FixedHex(value(1), protocol::kKsnLength, "KSN");
     return i + 2;
   }
   if (name.text == "sigil-status") {
     fields.sigil_status =
-        static_cast<uint32_t>(ReadInteger(value(1), 0, kMaxSigilStatus, "sigil status"));
+        static_cast<uint32_t>(ReadInteger(value(1), 0, protocol::kSigilStatusMax, "sigil status"));
     return i + 2;
   }
   if (name.text == "error") {
@@ -267,8 +267,9 @@ void Swipe(ParseContext& context, const Line& line) {
   std::vector<sim::Report> reports;
   reports.push_back(
       sim::CardStatus(fields.card_status[0], fields.card_status[1], fields.card_status[2], length));
-  for (uint8_t type = sim::kCardItemTrack1; type <= sim::kCardItemSigil; ++type) {
-    reports.push_back(sim::CardDataItem(type, 0, fields.items[type - 1u], length));
+  for (uint8_t type = protocol::kCardItemTrack1; type <= protocol::kCardItemSigil; ++type) {
+    reports.push_back(
+        sim::CardDataItem(type, 0, fields.items[type - protocol::kCardItemTrack1], length));
   }
   reports.push_back(sim::CardDataEnd(fields.error, fields.ksn,
                                      sim::SigilStatusBytes(fields.sigil_status), length));

@@ -95,11 +95,11 @@ CandidateOutcome Refuse(HidSystem& hid, DeviceRecord& record, CandidateOutcome o
 
 }  // namespace
 
-void ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::string&)>& visit) {
+bool ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::string&)>& visit) {
   Guid hid_guid;
   hid.HidD_GetHidGuid(&hid_guid);
   const Handle set = hid.SetupDiGetClassDevsA(hid_guid, kDigcfPresent | kDigcfDeviceInterface);
-  if (set == kInvalidHandleValue) return;
+  if (set == kInvalidHandleValue) return false;
   InfoSetGuard guard(hid, set);
   for (int32_t index = 0;; ++index) {
     DeviceInterfaceData data;
@@ -108,6 +108,7 @@ void ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::st
     const std::optional<std::string> path = DevicePath(hid, set, data);
     if (path && !visit(*path)) break;
   }
+  return true;
 }
 
 CandidateOutcome TryCandidate(HidSystem& hid, DeviceRecord& record, const std::string& path,

@@ -19,8 +19,8 @@ namespace usborva::transport {
 // Calls visit with the device path of each present HID interface, in enumeration order,
 // until visit returns false. An interface whose detail-size query does not answer as the
 // Setup API does is skipped. The device-information set is destroyed before returning,
-// also when visit throws.
-void ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::string&)>& visit);
+// also when visit throws. False when the set could not be had (GetLastError says why).
+bool ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::string&)>& visit);
 
 // What the tests made of one candidate.
 struct CandidateOutcome {

@@ -10,6 +10,28 @@
 
 namespace usborva::transport {
 
+// How the last OpenDevice of the thread ended. The failures are listed from the most telling
+// to the least: when several interfaces fail, the open keeps the most telling. Only
+// observed: the transport's own steps never read it.
+enum class OpenOutcome : uint8_t {
+  kNotTried,
+  kOpened,               // opened for reading and writing
+  kOpenedForQueryOnly,   // read/write access refused (error 5), opened with access 0
+  kDeviceFailed,         // a supported terminal whose attributes, descriptor or caps failed
+  kRefusedByConfigFile,  // a terminal the configuration file refuses (or an unusable file)
+  kRefusedByRules,       // a terminal of the vendor whose product ID the built-in list lacks
+  kAccessDenied,         // an interface that could not be opened at all: access refused
+  kNoTerminal,           // nothing of the terminal's vendor (or no interface at all)
+};
+
+// What the transport saw of the device's comings and goings, for the host's connection
+// notifications and the debug channel. Nothing the transport does depends on it.
+struct ConnectionObservations {
+  OpenOutcome open = OpenOutcome::kNotTried;
+  uint32_t read_error = 0;  // the error of the read that last gave the device up
+  std::string device_path;  // the path of the device held, or last held
+};
+
 // The transport state of one thread, shared by every control on that thread: one device
 // handle, one input buffer, one read event. It starts all zeros (DeviceHandle 0, not -1,
 // until InitTransport first runs).
@@ -26,6 +48,7 @@ struct DeviceRecord {
   bool ReadPending = false;
   Overlapped ReadOverlapped;
   uint32_t BytesRead = 0;
+  ConnectionObservations Observed;
 };
 
 // The calling thread's record.

@@ -1,9 +1,25 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <algorithm>
+#include <string>
 
+#include "diagnostics/diagnostics.h"
 #include "transport/transport.h"
 
 namespace usborva::transport {
+namespace {
+
+// A read that failed for any reason but "not done yet" gives the device up; the poll loop
+// then reconnects. The error is kept for the host's notification of the loss.
+void LoseDevice(DeviceRecord& record, const char* step, uint32_t error) {
+  record.Observed.read_error = error;
+  diagnostics::Note(DiagnosticTopic::kRead, [&] {
+    return record.Observed.device_path + ": " + step + " failed (error " + std::to_string(error) +
+           "); device closed, the poll loop reconnects";
+  });
+  CloseDevice();
+}
+
+}  // namespace
 
 bool InitTransport() {
   DeviceRecord& record = ThreadDeviceRecord();
@@ -21,6 +37,10 @@ bool InitTransport() {
   record.ReadPending = false;
   if (record.ReadEvent == 0) {
     record.TransportStatus = "CreateEvent Failed";
+    diagnostics::Note(DiagnosticTopic::kOpen, [&] {
+      return "the read event could not be created (error " +
+             std::to_string(ThreadHidSystem().GetLastError()) + "): the port stays closed";
+    });
     return false;
   }
   return true;
@@ -47,12 +67,18 @@ bool ReadInputReport() {
       record.ReadPending = false;
       return true;
     }
-    if (hid.GetLastError() != kErrorIoIncomplete) CloseDevice();
+    if (const uint32_t error = hid.GetLastError(); error != kErrorIoIncomplete) {
+      LoseDevice(record, "collecting a read", error);
+    }
     return false;
   }
   if (record.InputReport.empty()) return false;
   if (!hid.ResetEvent(record.ReadEvent)) {
     record.TransportStatus = "ResetEvent Failed";
+    diagnostics::Note(DiagnosticTopic::kRead, [&] {
+      return "the read event could not be reset (error " + std::to_string(hid.GetLastError()) +
+             "): polling halts until the port is opened again";
+    });
     return false;
   }
   record.ReadOverlapped = Overlapped{};
@@ -65,10 +91,10 @@ bool ReadInputReport() {
                    &record.ReadOverlapped)) {
     return true;
   }
-  if (hid.GetLastError() == kErrorIoPending) {
+  if (const uint32_t error = hid.GetLastError(); error == kErrorIoPending) {
     record.ReadPending = true;
   } else {
-    CloseDevice();
+    LoseDevice(record, "starting a read", error);
   }
   return false;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,8 @@ class FeatureReportTest : public ::testing::Test {
   std::string Swipe() const { return test::Utf8(control_.state().SwipeCommandOutput); }
   size_t Notified() const { return container_.Count("SwipeCommandOutput"); }
 
-  SimulatedHidSystem sim_;
+  const std::unique_ptr<SimulatedHidSystem> sim_owner_ = NewSimulatedHidSystem();
+  SimulatedHidSystem& sim_ = *sim_owner_;
   ScopedHidSystem installed_;
   test::RecordingContainer container_;
   USBORVA control_{container_};

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 
 #include "transport/transport.h"
 #include "usborva/convert.h"
+#include "usborva/hid_system_wrapper.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 #include "usborva_test/recording_container.h"
@@ -27,17 +29,19 @@ sim::InterfaceSpec Spec(Edit edit) {
   return spec;
 }
 
-// A configuration file that can change between two reads, as one edited while the port
-// opens would. Unscripted, the machine's own file answers. Scripted, it says
-// UseConfigFile=TRUE and answers each product's Active key from active_answers, one per
+// The simulated machine with a configuration file that can change between two reads, as
+// one edited while the port opens would. Unscripted, the machine's own file answers. Scripted, it
+// says UseConfigFile=TRUE and answers each product's Active key from active_answers, one per
 // matching check, then default_active: so the check inside OpenDevice and the caller's
 // re-check can disagree.
-class ScriptedConfigSystem : public SimulatedHidSystem {
+class ScriptedConfigSystem : public HidSystemWrapper {
  public:
+  using HidSystemWrapper::HidSystemWrapper;
+
   uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
                                     char* buffer, uint32_t size, const char* file) override {
     if (!scripted) {
-      return SimulatedHidSystem::GetPrivateProfileStringA(section, key, def, buffer, size, file);
+      return HidSystemWrapper::GetPrivateProfileStringA(section, key, def, buffer, size, file);
     }
     bool value = true;
     if (std::strcmp(key, "Active") == 0) {
@@ -59,7 +63,7 @@ class SessionTest : public ::testing::Test {
  protected:
   SessionTest() {
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-    previous_ = InstallThreadHidSystem(&hid);
+    previous_ = InstallThreadHidSystem(&config);
     hid.SetConfigText(std::string());  // no configuration file: built-in product IDs
     control.InitProperties();
   }
@@ -80,7 +84,9 @@ class SessionTest : public ::testing::Test {
     container.notifications.clear();
   }
 
-  ScriptedConfigSystem hid;
+  const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid = *hid_owner;
+  ScriptedConfigSystem config{hid};  // installed: every call reaches hid through it
   test::RecordingContainer container;
   USBORVA control{container};
   HidSystem* previous_ = nullptr;
@@ -329,9 +335,9 @@ TEST_F(SessionTest, ResetEventFailureIdlesUntilTheNextOpen) {
 }
 
 TEST_F(SessionTest, RecheckRefusalClosesTheDeviceAndIncompatibleReconnectIdles) {
-  hid.scripted = true;
+  config.scripted = true;
   hid.AddInterface();
-  hid.active_answers = {true, false};  // OpenDevice accepts, the re-check refuses
+  config.active_answers = {true, false};  // OpenDevice accepts, the re-check refuses
   control.put_PortOpen(true);
   EXPECT_EQ(hid.OpenCount(0), 1u);
   EXPECT_EQ(hid.OpenHandles(HandleKind::kDevice), 0u);
@@ -344,7 +350,7 @@ TEST_F(SessionTest, RecheckRefusalClosesTheDeviceAndIncompatibleReconnectIdles) 
   hid.Unplug(0);
   Tick();
   hid.Replug(0);
-  hid.active_answers = {true, false};
+  config.active_answers = {true, false};
   Tick();  // reconnects to a device the re-check refuses
   const transport::DeviceRecord& record = transport::ThreadDeviceRecord();
   EXPECT_EQ(record.TransportStatus, "Incompatible device attached");
@@ -394,12 +400,12 @@ TEST_F(SessionTest, ReopeningFromAHandlerKeepsPolling) {
 }
 
 TEST_F(SessionTest, ReopenFromAHandlerThatTheRecheckRefusesKeepsPolling) {
-  hid.scripted = true;
+  config.scripted = true;
   hid.AddInterface();
   Open();
   container.on_event = [&](const std::string&) {
     container.on_event = nullptr;
-    hid.active_answers = {true, false};
+    config.active_answers = {true, false};
     control.put_PortOpen(true);
   };
   Queue(sim::DisplayDone(1));

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,7 +116,8 @@ class Session {
     return k >= 1 && k <= trace.size() ? std::string(sim::OpName(trace[k - 1])) : "no call";
   }
 
-  SimulatedHidSystem hid;
+  const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid = *hid_owner;
   std::map<std::string, PortState> state_after;  // by phase
   const Strings& events() const { return container_.events; }
 

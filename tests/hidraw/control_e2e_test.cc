@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "descriptors.h"
 #include "kernel_rig.h"
@@ -163,6 +164,36 @@ TEST_F(HidrawControlTest, UnplugClosesTheDeviceAndTheLoopReconnects) {
   EXPECT_EQ(control_->state().DeviceState, 1);
   control_->put_PortOpen(false);
   EXPECT_EQ(transport::ThreadDeviceRecord().DeviceHandle, kInvalidHandleValue);
+}
+
+// The host's connection notifications through the kernel: a loss when the node goes, a
+// return with the product ID when it comes back, and one permission notice for a node the
+// user may not read, however often the loop reopens it.
+TEST_F(HidrawControlTest, ConnectionNoticesFollowUnplugReplugAndPermissions) {
+  PlugTerminal();
+  control_->put_PortOpen(true);
+  container_.Tick();  // a read is now outstanding
+  rig().Unplug(kNode);
+  for (int tick = 0; tick < 4; ++tick) container_.Tick();
+  ASSERT_EQ(container_.connection,
+            std::vector<std::string>{"lost(" + std::to_string(kErrorDeviceNotConnected) + ")"});
+  EXPECT_EQ(container_.connection_paths[0], rig().NodePath(kNode));
+
+  RigDevice locked = Terminal();
+  locked.refuse_open = true;
+  rig().Plug(kNode, locked);
+  for (int tick = 0; tick < 6; ++tick) container_.Tick();
+  EXPECT_EQ(container_.connection.back(), "open_failed(permission_denied)");
+  EXPECT_EQ(container_.connection.size(), 2u);
+  EXPECT_TRUE(control_->state().PortOpen);
+
+  rig().fs().SetRefuseOpen(kNode, false);  // the udev rule is in place now
+  rig().fs().SetFeatureModel(kNode, model_.Model());
+  for (int tick = 0; tick < 4; ++tick) container_.Tick();
+  EXPECT_EQ(container_.connection.back(), "reconnected(" + std::to_string(0x4C21) + ")");
+  rig().fs().SendInput(kNode, {0x20, 0x01, 0x02, 0x03});
+  EXPECT_TRUE(TickUntil("DeviceStatusChanged"));
+  EXPECT_EQ(container_.connection.size(), 3u);
 }
 
 }  // namespace

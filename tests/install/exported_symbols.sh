@@ -5,7 +5,7 @@
 # from one of them means a declaration escaped the hidden-visibility build.
 set -eu
 library=$1
-internal='usborva::(automation_internal|carddata|hidraw|host|transport|cli|activex|win|c_api)::'
+internal='usborva::(automation_internal|carddata|hidraw|host|transport|cli|activex|win|c_api|simulated)::'
 symbols=$(nm -D --defined-only "$library" | c++filt)
 count=$(printf '%s\n' "$symbols" | wc -l)
 leaks=$(printf '%s\n' "$symbols" | grep -E "$internal" || true)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "usborva/scenario.h"
 #include "usborva/usborva.h"
@@ -22,25 +23,25 @@ plug
 note c)";
 
 TEST(PlayerTest, AdvanceRunsWhatIsDueAndSaysHowLongToWait) {
-  SimulatedHidSystem sim;
-  Player player(sim, ParseScenario(kTimeline));
+  const std::unique_ptr<SimulatedHidSystem> sim = NewSimulatedHidSystem();
+  Player player(*sim, ParseScenario(kTimeline));
   std::vector<std::string> notes;
   player.set_note_handler([&](const std::string& text) { notes.push_back(text); });
   const auto id = player.Install();
 
   EXPECT_EQ(player.Advance(), Milliseconds(100));
   EXPECT_EQ(notes, std::vector<std::string>{"a"});
-  EXPECT_EQ(sim.QueuedInputReports(id), 0u);
+  EXPECT_EQ(sim->QueuedInputReports(id), 0u);
 
   EXPECT_EQ(player.Advance(), Milliseconds(250));  // the 0 ms wait does not stop it
-  EXPECT_EQ(sim.QueuedInputReports(id), 1u);
+  EXPECT_EQ(sim->QueuedInputReports(id), 1u);
   EXPECT_EQ(notes.size(), 2u);
 
   EXPECT_EQ(player.Advance(), Milliseconds(1000));
-  EXPECT_FALSE(sim.Present(id));
+  EXPECT_FALSE(sim->Present(id));
 
   EXPECT_EQ(player.Advance(), std::nullopt);
-  EXPECT_TRUE(sim.Present(id));
+  EXPECT_TRUE(sim->Present(id));
   EXPECT_TRUE(player.Finished());
   EXPECT_EQ(notes.back(), "c");
   EXPECT_EQ(player.reports_sent(), 1u);
@@ -94,8 +95,8 @@ class VirtualTimers {
 };
 
 TEST(TimedPlayerTest, StepsHappenAtTheirTimesOnTheHostsTimer) {
-  SimulatedHidSystem sim;
-  Player player(sim, ParseScenario(kTimeline));
+  const std::unique_ptr<SimulatedHidSystem> sim = NewSimulatedHidSystem();
+  Player player(*sim, ParseScenario(kTimeline));
   VirtualTimers timers;
   std::vector<std::pair<std::string, int64_t>> notes;
   player.set_note_handler([&](const std::string& text) { notes.emplace_back(text, timers.now); });
@@ -113,9 +114,9 @@ TEST(TimedPlayerTest, StepsHappenAtTheirTimesOnTheHostsTimer) {
 // The reports a scenario sends are the ones the control understands: a swipe played on the
 // simulated machine arrives at the host as card status, then card data.
 TEST(PlayerTest, ASwipeReachesTheHostThroughTheControl) {
-  SimulatedHidSystem sim;
-  ScopedHidSystem installed(sim);
-  Player player(sim, ParseScenario(R"(serial "S1"
+  const std::unique_ptr<SimulatedHidSystem> sim = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*sim);
+  Player player(*sim, ParseScenario(R"(serial "S1"
 fault get-feature
 wait 10ms
 swipe track1 "%B4111^DOE/J^2712?" track2 ";4111=2712?" ksn 0102030405060708090A \
@@ -144,11 +145,11 @@ pin-response 0 FFFF9876543210E00001 0011223344556677)"));
 }
 
 TEST(PlayerTest, InstallUsesNoConfigurationFileUnlessTheScenarioHasOne) {
-  SimulatedHidSystem sim;
-  ScopedHidSystem installed(sim);
+  const std::unique_ptr<SimulatedHidSystem> sim = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*sim);
   // A product the built-in list lacks, let in by the scenario's own configuration file.
-  Player player(sim, ParseScenario("product 0x1234\nconfig-file \"[Settings]\\nUseConfigFile="
-                                   "TRUE\\n[PID_1234]\\nActive=TRUE\\n\""));
+  Player player(*sim, ParseScenario("product 0x1234\nconfig-file \"[Settings]\\nUseConfigFile="
+                                    "TRUE\\n[PID_1234]\\nActive=TRUE\\n\""));
   player.Install();
   test::RecordingContainer container;
   USBORVA control(container);
@@ -157,9 +158,9 @@ TEST(PlayerTest, InstallUsesNoConfigurationFileUnlessTheScenarioHasOne) {
   EXPECT_TRUE(control.get_PortOpen());
   control.put_PortOpen(false);
 
-  SimulatedHidSystem other;
-  ScopedHidSystem installed_other(other);
-  Player plain(other, ParseScenario("product 0x1234"));
+  const std::unique_ptr<SimulatedHidSystem> other = NewSimulatedHidSystem();
+  ScopedHidSystem installed_other(*other);
+  Player plain(*other, ParseScenario("product 0x1234"));
   plain.Install();
   control.put_PortOpen(true);
   EXPECT_FALSE(control.get_PortOpen());

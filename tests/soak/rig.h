@@ -38,7 +38,8 @@ class Rig {
   std::string Failure() const;
   void Fail(std::string why);
 
-  SimulatedHidSystem hid;
+  const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid = *hid_owner;
   SimulatedHidSystem::InterfaceId id = 0;
   Ledger ledger;
   Traffic traffic;

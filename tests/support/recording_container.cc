@@ -2,6 +2,7 @@
 #include "usborva_test/recording_container.h"
 
 #include <algorithm>
+#include <string>
 
 #include "usborva/automation_error.h"
 #include "usborva/variant.h"
@@ -26,6 +27,26 @@ bool RecordingContainer::UserMode() {
 void RecordingContainer::PropertyChanged(std::u16string_view name) {
   notifications.push_back(Utf8(String(name)));
   if (fail_property_changed) throw AutomationError(error::kInvalidProcedureCall);
+}
+
+void RecordingContainer::ConnectionChanged(const ConnectionNotice& notice) {
+  std::string text(ConnectionChangeName(notice.change));
+  switch (notice.change) {
+    case ConnectionChange::kOpenFailed:
+      text += "(" + std::string(OpenFailureName(notice.reason)) + ")";
+      break;
+    case ConnectionChange::kLost:
+      text += "(" + std::to_string(notice.error) + ")";
+      break;
+    case ConnectionChange::kReconnected:
+      text += "(" + std::to_string(notice.product_id) + ")";
+      break;
+    case ConnectionChange::kIdle:
+      text += "(" + std::string(notice.status) + ")";
+      break;
+  }
+  connection.push_back(text);
+  connection_paths.emplace_back(notice.path);
 }
 
 std::unique_ptr<Timer> RecordingContainer::CreateTimer(std::function<void()> on_tick) {

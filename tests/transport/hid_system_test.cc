@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "transport_fixture.h"
+#include "usborva/hid_system_wrapper.h"
 
 namespace usborva::transport {
 namespace {
@@ -22,21 +24,21 @@ TEST(HidSystemTest, WithoutABackendTheMachineHasNoDevicesButPortsCanBePrepared) 
 }
 
 TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {
-  SimulatedHidSystem machine;
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
   HidSystem* before = &ThreadHidSystem();
   {
-    ScopedHidSystem installed(machine);
-    EXPECT_EQ(&ThreadHidSystem(), &machine);
+    ScopedHidSystem installed(*machine);
+    EXPECT_EQ(&ThreadHidSystem(), machine.get());
     HidSystem* other_thread = nullptr;
     std::thread([&] { other_thread = &ThreadHidSystem(); }).join();
-    EXPECT_NE(other_thread, &machine);
+    EXPECT_NE(other_thread, machine.get());
   }
   EXPECT_EQ(&ThreadHidSystem(), before);
 }
 
 HidSystem* FactoryMachine() {
-  thread_local SimulatedHidSystem machine;
-  return &machine;
+  thread_local const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  return machine.get();
 }
 
 TEST(HidSystemTest, NativeFactoryServesThreadsThatInstalledNothing) {
@@ -49,6 +51,32 @@ TEST(HidSystemTest, NativeFactoryServesThreadsThatInstalledNothing) {
   }).join();
   SetNativeHidSystemFactory(nullptr);
   EXPECT_EQ(used, made);
+}
+
+// Watches opens only; everything else, the last error included, is the wrapped machine's.
+class OpenCounter : public HidSystemWrapper {
+ public:
+  using HidSystemWrapper::HidSystemWrapper;
+  Handle CreateFileA(const char* path, uint32_t access, uint32_t share,
+                     const SecurityAttributes* security, uint32_t disposition,
+                     uint32_t flags) override {
+    ++opens;
+    return HidSystemWrapper::CreateFileA(path, access, share, security, disposition, flags);
+  }
+  int opens = 0;
+};
+
+TEST_F(TransportTest, ADecoratorOverridesOnlyWhatItWatchesAndTheRestPassesOn) {
+  const auto id = Add(0x2A5C, 0x4C2B);
+  OpenCounter counter(sim_);
+  ScopedHidSystem decorated(counter);
+  ASSERT_TRUE(Open());
+  EXPECT_TRUE(Opened(id));
+  EXPECT_GE(counter.opens, 1);
+  Close();
+  EXPECT_FALSE(ThreadHidSystem().CloseHandle(kInvalidHandleValue));
+  EXPECT_EQ(ThreadHidSystem().GetLastError(), sim_.GetLastError());
+  EXPECT_NE(ThreadHidSystem().GetLastError(), 0u);
 }
 
 }  // namespace

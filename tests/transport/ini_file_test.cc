@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "transport/transport.h"
@@ -82,9 +83,9 @@ TEST(IniFileTest, CopiesAtMostSizeLessOneAndTrimsTheDefault) {
 }
 
 TEST(IniFileTest, ReadConfigValueGoesThroughTheThreadSystem) {
-  SimulatedHidSystem machine;
-  ScopedHidSystem installed(machine);
-  machine.SetConfigText(std::string("[Settings]\nUseConfigFile = TRUE\n"));
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
+  machine->SetConfigText(std::string("[Settings]\nUseConfigFile = TRUE\n"));
   EXPECT_EQ(ReadConfigValue("Settings", "UseConfigFile", "FALSE", kConfigFileName), "TRUE");
   EXPECT_EQ(ReadConfigValue("Settings", "Other", "FALSE", kConfigFileName), "FALSE");
 }
@@ -119,8 +120,9 @@ TEST_F(ConfigDirectoryTest, FileIsReadAfreshFromTheDirectory) {
   EXPECT_EQ(ConfigDirectory(), dir_);
   EXPECT_EQ(ConfigFilePath("QXORVA.cfg"), dir_ + "/QXORVA.cfg");
   EXPECT_EQ(ConfigFilePath("/x/y.cfg"), "/x/y.cfg");
-  SimulatedHidSystem machine;  // no in-memory text: the file decides
-  ScopedHidSystem installed(machine);
+  // No in-memory text: the file decides.
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
   EXPECT_TRUE(IsSupportedDevice(0x2A5C, 0x4C21));  // no file: built-in IDs
   Write("[Settings]\nUseConfigFile=TRUE\n[PID_4C21]\nActive=FALSE\n");
   EXPECT_FALSE(IsSupportedDevice(0x2A5C, 0x4C21));
@@ -133,8 +135,8 @@ TEST_F(ConfigDirectoryTest, FileIsReadAfreshFromTheDirectory) {
 // A file that is there but cannot be read as meant would otherwise read as no file, letting
 // the built-in product IDs back in: it must refuse every terminal instead, and say why.
 TEST_F(ConfigDirectoryTest, FileThatCannotBeReadRefusesEveryTerminal) {
-  SimulatedHidSystem machine;
-  ScopedHidSystem installed(machine);
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
   EXPECT_EQ(ConfigFileProblem(kConfigFileName), "");  // missing: the built-in IDs
   struct Case {
     const char* name;
@@ -171,13 +173,13 @@ TEST_F(ConfigDirectoryTest, FileThatCannotBeReadRefusesEveryTerminal) {
 class FailClosedOpenTest : public ConfigDirectoryTest {};
 
 TEST_F(FailClosedOpenTest, SupportedTerminalIsNotOpenedWhileTheFileIsUnreadable) {
-  SimulatedHidSystem machine;
-  ScopedHidSystem installed(machine);
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
   ThreadDeviceRecord() = DeviceRecord{};
   sim::InterfaceSpec spec;
   spec.vendor_id = 0x2A5C;
   spec.product_id = 0x4C21;
-  machine.AddInterface(spec);
+  machine->AddInterface(spec);
   std::filesystem::create_directory(path());
   ASSERT_TRUE(InitTransport());
   OpenDevice();

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,19 +34,19 @@ TEST_F(OpenDeviceTest, EverySkipPathReleasesTheCandidateAndGoesOn) {
                            Fault::kPreparsedData, Fault::kCaps};
   for (Fault fault : kFaults) {
     SCOPED_TRACE(std::string(sim::FaultName(fault)));
-    SimulatedHidSystem machine;
-    ScopedHidSystem installed(machine);
-    machine.SetConfigText(std::string());
+    const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+    ScopedHidSystem installed(*machine);
+    machine->SetConfigText(std::string());
     record() = DeviceRecord{};
-    auto broken = machine.AddInterface();
-    auto good = machine.AddInterface();
-    machine.SetFault(broken, fault);
+    auto broken = machine->AddInterface();
+    auto good = machine->AddInterface();
+    machine->SetFault(broken, fault);
     ASSERT_TRUE(Open());
-    EXPECT_EQ(machine.OpenDeviceHandles(broken), 0u);
-    EXPECT_EQ(machine.OpenDeviceHandles(good), 1u);
-    EXPECT_EQ(machine.OpenHandles(HandleKind::kPreparsedData), 1u);  // only the good one's
+    EXPECT_EQ(machine->OpenDeviceHandles(broken), 0u);
+    EXPECT_EQ(machine->OpenDeviceHandles(good), 1u);
+    EXPECT_EQ(machine->OpenHandles(HandleKind::kPreparsedData), 1u);  // only the good one's
     Close();
-    EXPECT_EQ(machine.OpenHandles(), 0u);
+    EXPECT_EQ(machine->OpenHandles(), 0u);
   }
 }
 

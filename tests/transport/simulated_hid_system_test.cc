@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
+#include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "transport_fixture.h"
@@ -131,6 +136,26 @@ TEST_F(SimulatedTerminalTest, SetHookLetsTheTerminalAnswerACommand) {
   EXPECT_EQ(record().InputReport[2], 0x02);
 }
 
+// Scenario files name faults and fault reports name operations: each value has a name of
+// its own that leads back to it, and a value past the end is refused, not read past.
+TEST(SimulatedNamesTest, EveryFaultAndOperationHasANameOfItsOwn) {
+  std::set<std::string_view> faults;
+  for (int i = 0; i < sim::kFaultCount; ++i) {
+    const auto fault = static_cast<sim::Fault>(i);
+    EXPECT_EQ(sim::FaultFromName(sim::FaultName(fault)), fault);
+    faults.insert(sim::FaultName(fault));
+  }
+  EXPECT_EQ(faults.size(), static_cast<size_t>(sim::kFaultCount));
+  EXPECT_EQ(sim::FaultName(sim::Fault::kReadFile), "read-file");
+  EXPECT_EQ(sim::FaultFromName("Open"), std::nullopt);
+  EXPECT_THROW(sim::FaultName(static_cast<sim::Fault>(sim::kFaultCount)), std::out_of_range);
+  std::set<std::string_view> ops;
+  for (int i = 0; i < sim::kOpCount; ++i) ops.insert(sim::OpName(static_cast<sim::Op>(i)));
+  EXPECT_EQ(ops.size(), static_cast<size_t>(sim::kOpCount));
+  EXPECT_EQ(sim::OpName(sim::Op::kGetPrivateProfileString), "GetPrivateProfileStringA");
+  EXPECT_THROW(sim::OpName(static_cast<sim::Op>(sim::kOpCount)), std::out_of_range);
+}
+
 TEST(SimulatedReportsTest, BuildersPlaceFieldsWhereTheTerminalDoes) {
   const std::vector<uint8_t> ksn = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   const std::vector<uint8_t> epb = {11, 12, 13, 14, 15, 16, 17, 18};
@@ -155,16 +180,16 @@ TEST(SimulatedReportsTest, BuildersPlaceFieldsWhereTheTerminalDoes) {
 TEST(SimulatedDriverDeathTest, ReportIntoABufferFreedUnderAPendingReadIsCaught) {
   EXPECT_DEATH(
       {
-        SimulatedHidSystem machine;
-        auto id = machine.AddInterface();
+        const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+        auto id = machine->AddInterface();
         Handle device =
-            machine.CreateFileA("\\\\?\\HID#VID_2A5C&PID_4C21#SIM0", kGenericRead | kGenericWrite,
-                                3, nullptr, kOpenExisting, kFileFlagOverlapped);
+            machine->CreateFileA("\\\\?\\HID#VID_2A5C&PID_4C21#SIM0", kGenericRead | kGenericWrite,
+                                 3, nullptr, kOpenExisting, kFileFlagOverlapped);
         auto* buffer = new std::vector<uint8_t>(sim::kDefaultInputReportLength);
         Overlapped overlapped;
-        machine.ReadFile(device, buffer->data(), buffer->size(), nullptr, &overlapped);
+        machine->ReadFile(device, buffer->data(), buffer->size(), nullptr, &overlapped);
         delete buffer;
-        machine.QueueInputReport(id, sim::DisplayDone(1));
+        machine->QueueInputReport(id, sim::DisplayDone(1));
       },
       "use-after-free");
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "transport/device_record.h"
@@ -51,7 +52,8 @@ class TransportTest : public ::testing::Test {
     return record().DeviceHandle != kInvalidHandleValue && sim_.OpenDeviceHandles(id) == 1;
   }
 
-  SimulatedHidSystem sim_;
+  const std::unique_ptr<SimulatedHidSystem> sim_owner_ = NewSimulatedHidSystem();
+  SimulatedHidSystem& sim_ = *sim_owner_;
   ScopedHidSystem installed_;
 };
 

@@ -17,12 +17,6 @@ uint32_t HidTap::HidP_GetCaps(Handle preparsed, HidCaps* caps) {
   return status;
 }
 
-Handle HidTap::CreateEventA(bool manual_reset, bool initial_state) {
-  const Handle event = inner_.CreateEventA(manual_reset, initial_state);
-  create_event_failed_ = event == 0;
-  return event;
-}
-
 // The control reads only from the terminal it holds, so the first read on a handle means
 // that terminal is (again) connected.
 void HidTap::Reading(Handle device) {
@@ -31,7 +25,6 @@ void HidTap::Reading(Handle device) {
   auto path = paths_.find(device);
   device_path_ = path != paths_.end() ? path->second : std::string();
   connected_ = true;
-  read_error_ = 0;
   Tell(++connections_ == 1 ? Change::kConnected : Change::kReconnected);
 }
 
@@ -40,8 +33,7 @@ void HidTap::Completed() {
   Tell(Change::kReport);
 }
 
-void HidTap::Failed(uint32_t error) {
-  read_error_ = error;
+void HidTap::Failed() {
   if (!connected_) return;
   connected_ = false;
   Tell(Change::kLost);
@@ -53,8 +45,8 @@ bool HidTap::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, ui
   const bool done = inner_.ReadFile(device, buffer, bytes_to_read, bytes_read, overlapped);
   if (done) {
     Completed();
-  } else if (const uint32_t error = inner_.GetLastError(); error != kErrorIoPending) {
-    Failed(error);
+  } else if (inner_.GetLastError() != kErrorIoPending) {
+    Failed();
   }
   return done;
 }
@@ -64,8 +56,8 @@ bool HidTap::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t
   const bool done = inner_.GetOverlappedResult(device, overlapped, bytes, wait);
   if (done) {
     Completed();
-  } else if (const uint32_t error = inner_.GetLastError(); error != kErrorIoIncomplete) {
-    Failed(error);
+  } else if (inner_.GetLastError() != kErrorIoIncomplete) {
+    Failed();
   }
   return done;
 }

@@ -13,9 +13,10 @@
 namespace usborva::cli {
 
 // Sits between the control and the platform's HID stack and watches, without changing
-// anything, what a person running the tool wants to know and the control does not tell
-// its host: whether the terminal is connected, how many input reports arrived, the report
-// lengths, and why a read fails. Every call goes on to the wrapped system unchanged.
+// anything, what a person running the tool wants to know beyond what the control tells its
+// host (the connection notifications say when the terminal is lost or back, and why an open
+// failed): how many input reports arrived, the report lengths, the device path. Every call
+// goes on to the wrapped system unchanged.
 class HidTap final : public HidSystem {
  public:
   // kConnected: the first time the control reads from a terminal; kReconnected: again
@@ -36,9 +37,6 @@ class HidTap final : public HidSystem {
   const std::string& opened_path() const { return opened_path_; }
   // The path of the device the control reads from (the last one it issued a read on).
   const std::string& device_path() const { return device_path_; }
-  // The last error that ended a read, 0 while none has.
-  uint32_t read_error() const { return read_error_; }
-  bool create_event_failed() const { return create_event_failed_; }
 
   void HidD_GetHidGuid(Guid* hid_guid) override { inner_.HidD_GetHidGuid(hid_guid); }
   Handle SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) override {
@@ -69,7 +67,9 @@ class HidTap final : public HidSystem {
     return inner_.HidD_FreePreparsedData(preparsed);
   }
   uint32_t HidP_GetCaps(Handle preparsed, HidCaps* caps) override;
-  Handle CreateEventA(bool manual_reset, bool initial_state) override;
+  Handle CreateEventA(bool manual_reset, bool initial_state) override {
+    return inner_.CreateEventA(manual_reset, initial_state);
+  }
   bool ResetEvent(Handle event) override { return inner_.ResetEvent(event); }
   bool ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, uint32_t* bytes_read,
                 Overlapped* overlapped) override;
@@ -102,7 +102,7 @@ class HidTap final : public HidSystem {
  private:
   void Reading(Handle device);
   void Completed();
-  void Failed(uint32_t error);
+  void Failed();
   void Tell(Change change) {
     if (observer_) observer_(change);
   }
@@ -117,8 +117,6 @@ class HidTap final : public HidSystem {
   HidCaps caps_;
   std::string device_path_;
   std::string opened_path_;
-  uint32_t read_error_ = 0;
-  bool create_event_failed_ = false;
 };
 
 }  // namespace usborva::cli

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <ostream>
+#include <string>
 
 #include "args.h"
 #include "commands.h"
@@ -17,6 +18,7 @@
 #include "terminal_options.h"
 #include "text.h"
 #include "udev_fix.h"
+#include "usborva/connection.h"
 #include "usborva/text_guard.h"
 #include "wait_for_terminal.h"
 
@@ -77,8 +79,8 @@ std::string TerminalName(Session& session) {
   return "the simulated terminal (" + Printable(session.player()->scenario().source) + ")";
 }
 
-int ReportOpenFailure(Session& session, const MonitorConfig& config, std::ostream& err) {
-  if (session.tap().create_event_failed()) {
+int ReportOpenFailure(OpenFailure reason, const MonitorConfig& config, std::ostream& err) {
+  if (reason == OpenFailure::kEventCreationFailed) {
     err << "usborva: the port could not be opened: the system refused the read event\n";
     return kExitDeviceError;
   }
@@ -149,13 +151,19 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
   }
   EndWatch watch(session, duration);
-  session.tap().set_observer([&](HidTap::Change change) {
-    watch.NoteActivity();
-    if (change == HidTap::Change::kLost && session.tap().read_error() == kErrorAccessDenied) {
+  // Input reports, and the terminal coming and going, keep a simulated run alive.
+  session.tap().set_observer([&](HidTap::Change) { watch.NoteActivity(); });
+  OpenFailure open_failure = OpenFailure::kNone;
+  std::string unreadable_path;
+  session.host().set_connection_observer([&](const ConnectionNotice& notice) {
+    if (notice.change == ConnectionChange::kOpenFailed) {
+      open_failure = notice.reason;
+      if (notice.reason != OpenFailure::kPermissionDenied) return;
+      unreadable_path = notice.path;
       watch.PermissionDenied();
       return;
     }
-    reporter.DeviceChange(change);
+    reporter.ConnectionChanged(notice);
   });
   if (session.player() != nullptr) {
     session.player()->set_note_handler([&](const std::string& text) { reporter.Note(text); });
@@ -163,7 +171,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
 
   SignalGuard signals;
   if (!session.Open() && !(config.wait && WaitForTerminal(session, config.choice, duration, err))) {
-    return ReportOpenFailure(session, config, err);
+    return ReportOpenFailure(open_failure, config, err);
   }
   if (!config.preface.empty() && !config.report.json) out << config.preface;
   reporter.Opened(session.simulated() && config.report.json ? "simulated" : TerminalName(session));
@@ -181,7 +189,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   session.Close();
   reporter.Closed(reason, session.tap().reports());
   if (watch.permission_denied()) {
-    err << "usborva: the terminal at " << Printable(session.tap().device_path())
+    err << "usborva: the terminal at " << Printable(unreadable_path)
         << " cannot be read: permission denied.\n"
         << UdevFix(InstalledUdevRule());
     return kExitDeviceError;

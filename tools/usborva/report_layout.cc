@@ -2,9 +2,11 @@
 #include "report_layout.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "usborva/hex_digits.h"
+#include "usborva/protocol.h"
 
 namespace usborva::cli {
 namespace {
@@ -28,11 +30,11 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view hex) {
   return bytes;
 }
 
-std::string HexBytes(const std::vector<uint8_t>& bytes, size_t begin, size_t end) {
+std::string HexBytes(std::span<const uint8_t> bytes) {
   std::string text;
-  for (size_t i = begin; i < end && i < bytes.size(); ++i) {
+  for (uint8_t byte : bytes) {
     if (!text.empty()) text += ' ';
-    AppendHexByte(text, bytes[i]);
+    AppendHexByte(text, byte);
   }
   return text;
 }
@@ -41,20 +43,19 @@ std::string HexBytes(const std::vector<uint8_t>& bytes, size_t begin, size_t end
 
 std::optional<DecodedOutput> DecodeOutPutData(std::string_view hex) {
   const std::optional<std::vector<uint8_t>> bytes = ParseHex(hex);
-  if (!bytes || bytes->empty()) return std::nullopt;
-  if ((*bytes)[0] == 0x0E && bytes->size() >= 4) {
-    const size_t length = (*bytes)[3];
-    return DecodedOutput{"Data", HexBytes(*bytes, 4, 4 + length)};
+  if (!bytes) return std::nullopt;
+  if (const auto data = protocol::InfoAnswerData(*bytes)) {
+    return DecodedOutput{"Data", HexBytes(*data)};
   }
-  if ((*bytes)[0] == 0x09 && bytes->size() >= 2) {
-    return DecodedOutput{"Configuration", HexBytes(*bytes, 1, 9)};
+  if (const auto config = protocol::ConfigAnswerBytes(*bytes)) {
+    return DecodedOutput{"Configuration", HexBytes(*config)};
   }
   return std::nullopt;
 }
 
 bool IsItemReport(std::string_view command) {
   const std::optional<std::vector<uint8_t>> bytes = ParseHex(command);
-  return bytes && !bytes->empty() && (*bytes)[0] == 0x0E;
+  return bytes && !bytes->empty() && (*bytes)[0] == protocol::kFeatureInfo;
 }
 
 }  // namespace usborva::cli

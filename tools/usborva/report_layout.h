@@ -9,7 +9,7 @@
 namespace usborva::cli {
 
 // What an answer's bytes mean, for the two layouts a person reads most, from OutPutData
-// (hexadecimal bytes, report ID first, as the control gives it):
+// (hexadecimal bytes, report ID first, as the control gives it), by usborva/protocol.h:
 //   0x0E (an item):          byte 3 is the length n, the item's data is bytes 4 .. 4+n-1
 //   0x09 (the configuration): bytes 1-8
 // label is what the bytes are ("Data", "Configuration"); bytes are in hexadecimal, cut to

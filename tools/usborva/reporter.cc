@@ -119,9 +119,11 @@ void Reporter::Note(const std::string& text) {
   }
 }
 
-void Reporter::DeviceChange(HidTap::Change change) {
-  if (change != HidTap::Change::kLost && change != HidTap::Change::kReconnected) return;
-  const bool lost = change == HidTap::Change::kLost;
+void Reporter::ConnectionChanged(const ConnectionNotice& notice) {
+  if (notice.change != ConnectionChange::kLost && notice.change != ConnectionChange::kReconnected) {
+    return;
+  }
+  const bool lost = notice.change == ConnectionChange::kLost;
   if (options_.json) {
     PrintJson(JsonObject()
                   .AddString("type", "device")

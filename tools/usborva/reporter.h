@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "hid_tap.h"
 #include "json.h"
+#include "usborva/connection.h"
 #include "usborva/events.h"
 #include "usborva/usborva.h"
 
@@ -45,7 +45,9 @@ class Reporter : public EventSink {
 
   void Opened(std::string_view terminal);
   void Note(const std::string& text);
-  void DeviceChange(HidTap::Change change);
+  // The terminal lost or back (the control's connection notifications); others are not
+  // printed.
+  void ConnectionChanged(const ConnectionNotice& notice);
   void Closed(std::string_view reason, uint64_t reports);
   // Draws the status line again (a timer calls this while nothing else is printed).
   void RedrawStatus();

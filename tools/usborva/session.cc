@@ -27,7 +27,7 @@ Session::Session(SessionOptions options) {
     loop_ = std::make_unique<EventLoop>();
   }
   if (options.scenario) {
-    sim_ = std::make_unique<SimulatedHidSystem>();
+    sim_ = NewSimulatedHidSystem();
     player_ = std::make_unique<scenario::Player>(*sim_, std::move(*options.scenario));
     player_->Install();
     tap_ = std::make_unique<HidTap>(*sim_);

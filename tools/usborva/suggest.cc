@@ -14,7 +14,10 @@ std::string DidYouMean(std::string_view typed, std::span<const std::string_view>
   size_t best_distance = 3;
   for (std::string_view candidate : candidates) {
     const size_t distance = scenario::EditDistance(typed, candidate);
-    if (distance < best_distance) best = candidate, best_distance = distance;
+    if (distance < best_distance) {
+      best = candidate;
+      best_distance = distance;
+    }
   }
   if (best.empty()) return "";
   return "; did you mean '" + std::string(prefix) + std::string(best) + "'?";

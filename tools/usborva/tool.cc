@@ -10,6 +10,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "debug_output.h"
 #include "error_json.h"
 #include "exit_codes.h"
 #include "output.h"
@@ -128,6 +129,8 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err) {
     std::string failure;
     try {
       const bool json = WantsJson(args);
+      // Debug lines go to standard error as they come, never into a JSON error report.
+      const DebugOutput debug(guarded_err);
       ErrorRecorder recorded_err(guarded_err);
       std::ostream& command_err = json ? static_cast<std::ostream&>(recorded_err) : guarded_err;
       const int status = RunCommand(args, guarded_out, command_err);

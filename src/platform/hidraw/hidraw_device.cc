@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <system_error>
 #include <utility>
 
+#include "diagnostics/diagnostics.h"
 #include "platform/hidraw/report_buffers.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/usbfs.h"
@@ -49,7 +52,7 @@ std::optional<std::u16string> NonEmptyUtf16(const std::optional<std::string>& te
 
 }  // namespace
 
-uint32_t WinErrorFromErrno(int error) {
+uint32_t WinErrorFromErrno(int error, const char* operation, const std::string& path) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
@@ -75,9 +78,19 @@ uint32_t WinErrorFromErrno(int error) {
     case ENOTCONN:
     case ESHUTDOWN:
       return kErrorDeviceNotConnected;
-    default:
+    case EPIPE:      // the device stalled the request: it refuses that report
+    case EPROTO:     // a USB protocol error on the transfer
+    case ETIMEDOUT:  // the device did not answer the control transfer in time
       return kErrorGenFailure;
+    default:
+      break;
   }
+  diagnostics::Note(DiagnosticTopic::kSystem, [&] {
+    return "hidraw " + std::string(operation) + " " + path + ": unexpected errno " +
+           std::to_string(error) + " (" + std::generic_category().message(error) +
+           "), reported as error " + std::to_string(kErrorGenFailure);
+  });
+  return kErrorGenFailure;
 }
 
 ParsedDescriptor ParseDescriptorBytes(const std::vector<uint8_t>& bytes) {
@@ -90,7 +103,7 @@ std::optional<HidrawDevice> HidrawDevice::Open(const std::string& path, Access a
                                                const HidrawRoots& roots, uint32_t* error) {
   const int fd = posix::RetryOnInterrupt([&] { return open(path.c_str(), OpenFlags(access)); });
   if (fd < 0) {
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "open", path);
     return std::nullopt;
   }
   NodeSysfs sysfs = LocateNodeSysfs(roots.sysfs_root, HidrawNameOfPath(path));
@@ -157,7 +170,7 @@ bool HidrawDevice::ReadAttributes(HidAttributes* attributes, uint32_t* error) co
   } else {
     hidraw_devinfo info{};
     if (posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCGRAWINFO, &info); }) < 0) {
-      *error = WinErrorFromErrno(errno);
+      *error = WinErrorFromErrno(errno, "HIDIOCGRAWINFO", path_);
       return false;
     }
     // The kernel's struct declares them signed; IDs of 0x8000 and up arrive negative.
@@ -184,7 +197,7 @@ std::optional<std::vector<uint8_t>> HidrawDevice::ReadDescriptorBytes(uint32_t* 
         return std::vector<uint8_t>(descriptor.value, descriptor.value + size);
       }
     }
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "HIDIOCGRDESC", path_);
     if (*error == kErrorDeviceNotConnected) return std::nullopt;
   }
   std::optional<std::string> bytes =
@@ -249,7 +262,7 @@ ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool nu
   const int ready = poll(&entry, 1, timeout_ms);
   if (ready < 0) {
     if (errno == EINTR) return ReadStep::kNothing;
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "poll", path_);
     return ReadStep::kFailed;
   }
   // Old kernels answer EAGAIN forever after an unplug; poll's error bits are the truth.
@@ -261,7 +274,7 @@ ReadStep HidrawDevice::ReadOnce(uint8_t* buffer, uint32_t report_length, bool nu
     const size_t offset = InputReadOffset(numbered);
     received = read(fd_, buffer + offset, report_length - offset);
     if (received < 0 && errno != EAGAIN && errno != EINTR) {
-      *error = WinErrorFromErrno(errno);
+      *error = WinErrorFromErrno(errno, "read", path_);
       return ReadStep::kFailed;
     }
   }
@@ -281,7 +294,7 @@ ReadStep HidrawDevice::ReadDirect(uint8_t* buffer, uint32_t report_length, bool 
   const ssize_t received = read(fd_, buffer + offset, report_length - offset);
   if (received < 0) {
     if (errno == EAGAIN || errno == EINTR) return ReadStep::kNothing;
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "read", path_);
     return ReadStep::kFailed;
   }
   if (received == 0) return ReadStep::kNothing;
@@ -301,7 +314,7 @@ bool HidrawDevice::GetFeature(uint8_t* report, uint32_t length, uint32_t* error)
   const int count =
       posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCGFEATURE(length), report); });
   if (count < 0) {
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "HIDIOCGFEATURE", path_);
     return false;
   }
   uint32_t ignored = 0;
@@ -322,7 +335,7 @@ bool HidrawDevice::SetFeature(const uint8_t* report, uint32_t length, uint32_t* 
     return false;
   }
   if (posix::RetryOnInterrupt([&] { return ioctl(fd_, HIDIOCSFEATURE(length), report); }) < 0) {
-    *error = WinErrorFromErrno(errno);
+    *error = WinErrorFromErrno(errno, "HIDIOCSFEATURE", path_);
     return false;
   }
   return true;

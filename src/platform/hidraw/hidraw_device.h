@@ -15,8 +15,10 @@
 
 namespace usborva::hidraw {
 
-// The Windows last-error code closest to an errno of the hidraw or file calls.
-uint32_t WinErrorFromErrno(int error);
+// The Windows last-error code closest to an errno of the hidraw or file calls. An errno
+// these calls are not expected to give becomes ERROR_GEN_FAILURE, and is first written to
+// the debug channel with its context: operation (the call) and path (what it was made on).
+uint32_t WinErrorFromErrno(int error, const char* operation, const std::string& path);
 
 // A report descriptor as read from a device, with what its parse gave.
 struct ParsedDescriptor {

@@ -192,7 +192,7 @@ Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t fl
   // Only HID device interfaces exist here; any other class is an empty set.
   if (class_guid == kHidGuid && (flags & kDigcfDeviceInterface) != 0 &&
       !hidraw::ListHidrawNodes(impl_->roots.sysfs_root, impl_->roots.dev_root, &set.nodes)) {
-    Fail(hidraw::WinErrorFromErrno(errno));
+    Fail(hidraw::WinErrorFromErrno(errno, "listing nodes under", impl_->roots.sysfs_root));
     return kInvalidHandleValue;
   }
   impl_->last_set = impl_->Issue(std::move(set));
@@ -263,6 +263,9 @@ Handle HidrawHidSystem::CreateFileA(const char* path, uint32_t desired_access,
   entry.access = AccessOf(desired_access);
   entry.overlapped_io = (flags_and_attributes & kFileFlagOverlapped) != 0;
   const size_t access_index = static_cast<size_t>(entry.access);
+  static_assert(std::tuple_size_v<hidraw::OpenOutcomes> ==
+                    static_cast<size_t>(hidraw::Access::kReadWrite) + 1,
+                "the identity cache keeps an outcome for every access");
   entry.key = hidraw::NodeIdentityKeyOf(entry.path, impl_->roots.sysfs_root,
                                         impl_->ListedSysfsIno(entry.path));
   // A node already known not to be a terminal, unchanged since: what opening it gave then,

@@ -70,7 +70,7 @@ class Parser {
   uint8_t local_usage_size_ = 0;
   uint16_t top_usage_page_ = 0;
   uint16_t top_usage_ = 0;
-  std::array<std::array<uint64_t, 256>, 3> bits_{};
+  std::array<std::array<uint64_t, 256>, kReportKindCount> bits_{};
 };
 
 bool Parser::NextItem(std::span<const uint8_t> bytes, Item* item, bool* is_long) {
@@ -189,9 +189,9 @@ void Parser::Finish(DescriptorCaps* caps) const {
   caps->UsagePage = top_usage_page_;
   caps->Usage = top_usage_;
   caps->numbered = numbered_;
-  uint16_t* lengths[3] = {&caps->InputReportByteLength, &caps->OutputReportByteLength,
-                          &caps->FeatureReportByteLength};
-  for (size_t kind = 0; kind < 3; ++kind) {
+  uint16_t* lengths[kReportKindCount] = {
+      &caps->InputReportByteLength, &caps->OutputReportByteLength, &caps->FeatureReportByteLength};
+  for (size_t kind = 0; kind < kReportKindCount; ++kind) {
     uint64_t largest = 0;
     for (size_t id = 0; id < 256; ++id) {
       if (bits_[kind][id] == 0) continue;

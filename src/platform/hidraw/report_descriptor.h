@@ -3,6 +3,7 @@
 #define USBORVA_PLATFORM_HIDRAW_REPORT_DESCRIPTOR_H_
 
 #include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -23,6 +24,8 @@ enum class DescriptorStatus {
 
 // Report kinds, indexing DescriptorCaps' per-kind fields.
 enum class ReportKind { kInput = 0, kOutput = 1, kFeature = 2 };
+// The size of every per-kind array: kFeature is the last kind.
+inline constexpr size_t kReportKindCount = static_cast<size_t>(ReportKind::kFeature) + 1;
 
 // What the capability query of the HID stack reports for a device, computed from its report
 // descriptor: each length is the largest report of that kind in bytes plus one byte for the
@@ -36,7 +39,7 @@ struct DescriptorCaps {
   uint16_t OutputReportByteLength = 0;
   uint16_t FeatureReportByteLength = 0;
   // Report IDs that carry at least one bit of each kind (ID 0 for an unnumbered device).
-  std::bitset<256> report_ids[3];
+  std::bitset<256> report_ids[kReportKindCount];
 };
 
 // The largest report length we accept, report ID byte included (the kernel's HID buffer).

@@ -6,12 +6,13 @@
 namespace usborva::sim {
 namespace {
 
-constexpr std::array<std::string_view, kFaultCount> kFaultNames = {
-    "class-devs", "create-event",   "reset-event", "detail-size", "read-write-access", "open",
-    "attributes", "preparsed-data", "caps",        "get-feature", "set-feature",       "read-file",
-};
+constexpr auto kFaultNames = std::to_array<std::string_view>(
+    {"class-devs", "create-event", "reset-event", "detail-size", "read-write-access", "open",
+     "attributes", "preparsed-data", "caps", "get-feature", "set-feature", "read-file"});
+// One name per fault, no more: a fault added without its name stops the build here.
+static_assert(kFaultNames.size() == kFaultCount);
 
-constexpr std::array<std::string_view, kOpCount> kOpNames = {
+constexpr auto kOpNames = std::to_array<std::string_view>({
     "HidD_GetHidGuid",
     "SetupDiGetClassDevsA",
     "SetupDiEnumDeviceInterfaces",
@@ -34,7 +35,9 @@ constexpr std::array<std::string_view, kOpCount> kOpNames = {
     "HidD_GetProductString",
     "HidD_GetIndexedString",
     "GetPrivateProfileStringA",
-};
+});
+// One name per operation, no more.
+static_assert(kOpNames.size() == kOpCount);
 
 }  // namespace
 

@@ -24,17 +24,19 @@ Report Fields(std::initializer_list<uint8_t> fields, size_t length) {
 
 Report DeviceStatus(uint8_t device_state, uint8_t session_status, uint8_t device_status,
                     size_t length) {
-  return Fields({kReportDeviceStatus, device_state, session_status, device_status}, length);
+  return Fields({protocol::kReportDeviceStatus, device_state, session_status, device_status},
+                length);
 }
 
 Report CardStatus(uint8_t op_status, uint8_t card_status, uint8_t card_type, size_t length) {
-  return Fields({kReportCardStatus, op_status, card_status, card_type}, length);
+  return Fields({protocol::kReportCardStatus, op_status, card_status, card_type}, length);
 }
 
 Report CardDataItem(uint8_t type, uint8_t status, std::span<const uint8_t> data, size_t length) {
-  size_t n = std::min<size_t>(data.size(), 255);
-  Report report = Fields({kReportCardData, type, status, static_cast<uint8_t>(n)}, length);
-  Put(report, 4, data, n);
+  size_t n = std::min(data.size(), protocol::kCardItemMaxData);
+  Report report =
+      Fields({protocol::kReportCardData, type, status, static_cast<uint8_t>(n)}, length);
+  Put(report, protocol::kCardItemDataOffset, data, n);
   return report;
 }
 
@@ -45,39 +47,30 @@ Report CardDataItem(uint8_t type, std::string_view text, size_t length) {
 
 Report CardDataEnd(uint8_t status, std::span<const uint8_t> ksn10,
                    std::span<const uint8_t> sigil_status4, size_t length) {
-  Report report = Fields({kReportCardData, kCardItemEnd, status, 0}, length);
-  Put(report, 4, ksn10, 10);
-  Put(report, 14, sigil_status4, 4);
+  Report report = Fields({protocol::kReportCardData, protocol::kCardItemEnd, status, 0}, length);
+  Put(report, protocol::kCardEndKsnOffset, ksn10, protocol::kKsnLength);
+  Put(report, protocol::kSigilStatusOffset, sigil_status4, protocol::kSigilStatusLength);
   return report;
 }
 
 std::array<uint8_t, 4> SigilStatusBytes(uint32_t value) {
-  // Each byte holds two decimal digits, so the hex text reads as the decimal number.
-  std::array<uint8_t, 4> bytes{};
-  for (int i = 3; i >= 0; --i) {
-    uint32_t low = value % 10;
-    value /= 10;
-    uint32_t high = value % 10;
-    value /= 10;
-    bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(high << 4 | low);
-  }
-  return bytes;
+  return protocol::SigilStatusBytes(value);
 }
 
 Report PINResponse(uint8_t op_status, std::span<const uint8_t> ksn10, std::span<const uint8_t> epb8,
                    size_t length) {
-  Report report = Fields({kReportPINResponse, op_status}, length);
-  Put(report, 2, ksn10, 10);
-  Put(report, 12, epb8, 8);
+  Report report = Fields({protocol::kReportPINResponse, op_status}, length);
+  Put(report, protocol::kPINKsnOffset, ksn10, protocol::kKsnLength);
+  Put(report, protocol::kPINBlockOffset, epb8, protocol::kPINBlockLength);
   return report;
 }
 
 Report SelectResponse(uint8_t op_status, uint8_t key_pressed, size_t length) {
-  return Fields({kReportSelectResponse, op_status, key_pressed}, length);
+  return Fields({protocol::kReportSelectResponse, op_status, key_pressed}, length);
 }
 
 Report DisplayDone(uint8_t display_status, size_t length) {
-  return Fields({kReportDisplayDone, display_status}, length);
+  return Fields({protocol::kReportDisplayDone, display_status}, length);
 }
 
 }  // namespace usborva::sim

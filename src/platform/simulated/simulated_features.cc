@@ -2,20 +2,20 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/simulated/simulated_hid_system.h"
 #include "platform/simulated/terminal_model.h"
-#include "usborva/simulated_hid_system.h"
 
-namespace usborva {
+namespace usborva::simulated {
 
 using sim::Fault;
 using sim::Op;
 
-void SimulatedHidSystem::Log(FeatureExchange exchange) {
+void Machine::Log(FeatureExchange exchange) {
   feature_log_.push_back(std::move(exchange));
   if (feature_log_.size() > kLogDepth) feature_log_.pop_front();
 }
 
-uint8_t SimulatedHidSystem::Feature(bool get, Handle device, uint8_t* report, uint32_t length) {
+uint8_t Machine::Feature(bool get, Handle device, uint8_t* report, uint32_t length) {
   bool failing = BeginCall(get ? Op::kGetFeature : Op::kSetFeature);
   FeatureExchange exchange;
   exchange.get = get;
@@ -58,16 +58,16 @@ uint8_t SimulatedHidSystem::Feature(bool get, Handle device, uint8_t* report, ui
   return ok ? 1 : 0;
 }
 
-uint8_t SimulatedHidSystem::HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) {
+uint8_t Machine::HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) {
   return Feature(true, device, report, length);
 }
 
-uint8_t SimulatedHidSystem::HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) {
+uint8_t Machine::HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) {
   return Feature(false, device, report, length);
 }
 
-bool SimulatedHidSystem::DeviceString(Op op, Handle device, uint32_t string_index, void* buffer,
-                                      uint32_t length) {
+bool Machine::DeviceString(Op op, Handle device, uint32_t string_index, void* buffer,
+                           uint32_t length) {
   if (BeginCall(op)) return Fail(kErrorGenFailure);
   const HandleEntry* entry = LiveDevice(device);
   if (entry == nullptr) return false;
@@ -92,17 +92,17 @@ bool SimulatedHidSystem::DeviceString(Op op, Handle device, uint32_t string_inde
   return true;
 }
 
-bool SimulatedHidSystem::HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) {
+bool Machine::HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) {
   return DeviceString(Op::kGetSerialNumberString, device, 0, buffer, length);
 }
 
-bool SimulatedHidSystem::HidD_GetProductString(Handle device, void* buffer, uint32_t length) {
+bool Machine::HidD_GetProductString(Handle device, void* buffer, uint32_t length) {
   return DeviceString(Op::kGetProductString, device, 0, buffer, length);
 }
 
-bool SimulatedHidSystem::HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
-                                               uint32_t length) {
+bool Machine::HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
+                                    uint32_t length) {
   return DeviceString(Op::kGetIndexedString, device, string_index, buffer, length);
 }
 
-}  // namespace usborva
+}  // namespace usborva::simulated

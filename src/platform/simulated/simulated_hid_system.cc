@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "usborva/simulated_hid_system.h"
+#include "platform/simulated/simulated_hid_system.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "transport/ini_file.h"
 
-namespace usborva {
+namespace usborva::simulated {
 
 using sim::Fault;
 using sim::HandleKind;
@@ -46,26 +47,24 @@ size_t Length(int16_t caps_length) {
 
 }  // namespace
 
-SimulatedHidSystem::SimulatedHidSystem() {
+Machine::Machine() {
   // Room for the reads a transport keeps out, so polling a pending read never allocates.
   reads_.reserve(8);
 }
 
-SimulatedHidSystem::~SimulatedHidSystem() = default;
+Machine::~Machine() = default;
 
 // --- the machine ------------------------------------------------------------------------
 
-SimulatedHidSystem::InterfaceId SimulatedHidSystem::AddInterface(sim::InterfaceSpec spec) {
+Machine::InterfaceId Machine::AddInterface(sim::InterfaceSpec spec) {
   interfaces_.push_back(InterfaceState{});
   interfaces_.back().spec = std::move(spec);
   return interfaces_.size() - 1;
 }
 
-sim::InterfaceSpec& SimulatedHidSystem::Interface(InterfaceId id) {
-  return interfaces_.at(id).spec;
-}
+sim::InterfaceSpec& Machine::Interface(InterfaceId id) { return interfaces_.at(id).spec; }
 
-void SimulatedHidSystem::Unplug(InterfaceId id) {
+void Machine::Unplug(InterfaceId id) {
   InterfaceState& state = interfaces_.at(id);
   if (!state.present) return;
   state.present = false;
@@ -74,54 +73,45 @@ void SimulatedHidSystem::Unplug(InterfaceId id) {
   EndReads(id, 0, kErrorDeviceNotConnected, kStatusDeviceNotConnected);
 }
 
-void SimulatedHidSystem::Replug(InterfaceId id) { interfaces_.at(id).present = true; }
+void Machine::Replug(InterfaceId id) { interfaces_.at(id).present = true; }
 
-bool SimulatedHidSystem::Present(InterfaceId id) const { return interfaces_.at(id).present; }
+bool Machine::Present(InterfaceId id) const { return interfaces_.at(id).present; }
 
-void SimulatedHidSystem::SetConfigText(std::optional<std::string> text) {
-  config_text_ = std::move(text);
-}
+void Machine::SetConfigText(std::optional<std::string> text) { config_text_ = std::move(text); }
 
 // --- faults -----------------------------------------------------------------------------
 
-void SimulatedHidSystem::SetFault(Fault fault, bool on) {
-  machine_faults_[static_cast<size_t>(fault)] = on;
-}
+void Machine::SetFault(Fault fault, bool on) { machine_faults_[static_cast<size_t>(fault)] = on; }
 
-void SimulatedHidSystem::SetFault(InterfaceId id, Fault fault, bool on) {
+void Machine::SetFault(InterfaceId id, Fault fault, bool on) {
   interfaces_.at(id).faults[static_cast<size_t>(fault)] = on;
 }
 
-void SimulatedHidSystem::ClearFaults() {
-  machine_faults_.fill(false);
-  for (InterfaceState& state : interfaces_) state.faults.fill(false);
-}
-
-void SimulatedHidSystem::FailCall(uint64_t k) {
+void Machine::FailCall(uint64_t k) {
   auto at = std::lower_bound(fail_calls_.begin(), fail_calls_.end(), k);
   if (at == fail_calls_.end() || *at != k) fail_calls_.insert(at, k);
 }
 
-bool SimulatedHidSystem::BeginCall(Op op) {
+bool Machine::BeginCall(Op op) {
   ++call_count_;
   ++op_counts_[static_cast<size_t>(op)];
   failing_ = std::binary_search(fail_calls_.begin(), fail_calls_.end(), call_count_);
   return failing_;
 }
 
-bool SimulatedHidSystem::Fail(uint32_t error) {
+bool Machine::Fail(uint32_t error) {
   last_error_ = error;
   return false;
 }
 
-bool SimulatedHidSystem::FaultOn(InterfaceId id, Fault fault) const {
+bool Machine::FaultOn(InterfaceId id, Fault fault) const {
   size_t f = static_cast<size_t>(fault);
   return machine_faults_[f] || (id < interfaces_.size() && interfaces_[id].faults[f]);
 }
 
 // --- handles ----------------------------------------------------------------------------
 
-SimulatedHidSystem::HandleEntry& SimulatedHidSystem::Issue(HandleKind kind, Handle* handle) {
+Machine::HandleEntry& Machine::Issue(HandleKind kind, Handle* handle) {
   *handle = next_handle_;
   next_handle_ += 4;
   ++open_by_kind_[static_cast<size_t>(kind)];
@@ -130,25 +120,24 @@ SimulatedHidSystem::HandleEntry& SimulatedHidSystem::Issue(HandleKind kind, Hand
   return entry;
 }
 
-void SimulatedHidSystem::Release(Handle handle) {
+void Machine::Release(Handle handle) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return;
   --open_by_kind_[static_cast<size_t>(it->second.kind)];
   handles_.erase(it);
 }
 
-SimulatedHidSystem::HandleEntry* SimulatedHidSystem::Find(Handle handle, HandleKind kind) {
+Machine::HandleEntry* Machine::Find(Handle handle, HandleKind kind) {
   auto it = handles_.find(handle);
   return (it == handles_.end() || it->second.kind != kind) ? nullptr : &it->second;
 }
 
-const SimulatedHidSystem::HandleEntry* SimulatedHidSystem::Find(Handle handle,
-                                                                HandleKind kind) const {
+const Machine::HandleEntry* Machine::Find(Handle handle, HandleKind kind) const {
   auto it = handles_.find(handle);
   return (it == handles_.end() || it->second.kind != kind) ? nullptr : &it->second;
 }
 
-SimulatedHidSystem::HandleEntry* SimulatedHidSystem::LiveDevice(Handle device) {
+Machine::HandleEntry* Machine::LiveDevice(Handle device) {
   HandleEntry* entry = Find(device, HandleKind::kDevice);
   if (entry == nullptr) {
     Fail(kErrorInvalidHandle);
@@ -162,35 +151,35 @@ SimulatedHidSystem::HandleEntry* SimulatedHidSystem::LiveDevice(Handle device) {
   return entry;
 }
 
-size_t SimulatedHidSystem::OpenHandles(HandleKind kind) const {
+size_t Machine::OpenHandles(HandleKind kind) const {
   return open_by_kind_[static_cast<size_t>(kind)];
 }
 
-size_t SimulatedHidSystem::OpenDeviceHandles(InterfaceId id) const {
+size_t Machine::OpenDeviceHandles(InterfaceId id) const {
   return static_cast<size_t>(std::count_if(handles_.begin(), handles_.end(), [id](const auto& h) {
     return h.second.kind == HandleKind::kDevice && h.second.interface_id == id;
   }));
 }
 
-uint64_t SimulatedHidSystem::OpenCount(InterfaceId id) const { return interfaces_.at(id).opens; }
+uint64_t Machine::OpenCount(InterfaceId id) const { return interfaces_.at(id).opens; }
 
-std::optional<SecurityAttributes> SimulatedHidSystem::LastSecurity() const {
+std::optional<SecurityAttributes> Machine::LastSecurity() const {
   if (open_log_.empty()) return std::nullopt;
   return open_log_.back().security;
 }
 
-bool SimulatedHidSystem::EventSignalled(Handle event) const {
+bool Machine::EventSignalled(Handle event) const {
   const HandleEntry* entry = Find(event, HandleKind::kEvent);
   return entry != nullptr && entry->signalled;
 }
 
-void SimulatedHidSystem::SignalEvent(Handle event, bool signalled) {
+void Machine::SignalEvent(Handle event, bool signalled) {
   if (HandleEntry* entry = Find(event, HandleKind::kEvent)) entry->signalled = signalled;
 }
 
 // --- discovery --------------------------------------------------------------------------
 
-std::string SimulatedHidSystem::PathOf(InterfaceId id) const {
+std::string Machine::PathOf(InterfaceId id) const {
   const sim::InterfaceSpec& spec = interfaces_[id].spec;
   if (!spec.path.empty()) return spec.path;
   char path[64];
@@ -199,7 +188,7 @@ std::string SimulatedHidSystem::PathOf(InterfaceId id) const {
   return path;
 }
 
-SimulatedHidSystem::InterfaceId SimulatedHidSystem::FindPath(const char* path) const {
+Machine::InterfaceId Machine::FindPath(const char* path) const {
   if (path == nullptr) return kNoInterface;
   for (InterfaceId id = 0; id < interfaces_.size(); ++id) {
     if (SamePath(PathOf(id), path)) return id;
@@ -207,12 +196,12 @@ SimulatedHidSystem::InterfaceId SimulatedHidSystem::FindPath(const char* path) c
   return kNoInterface;
 }
 
-void SimulatedHidSystem::HidD_GetHidGuid(Guid* hid_guid) {
+void Machine::HidD_GetHidGuid(Guid* hid_guid) {
   BeginCall(Op::kGetHidGuid);
   if (hid_guid != nullptr) *hid_guid = kHidGuid;
 }
 
-Handle SimulatedHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
+Handle Machine::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
   if (BeginCall(Op::kGetClassDevs) || FaultOn(kNoInterface, Fault::kClassDevs)) {
     Fail(kErrorNotEnoughMemory);
     return kInvalidHandleValue;
@@ -227,10 +216,8 @@ Handle SimulatedHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t
   return set;
 }
 
-bool SimulatedHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
-                                                     const Guid& interface_guid,
-                                                     int32_t member_index,
-                                                     DeviceInterfaceData* data) {
+bool Machine::SetupDiEnumDeviceInterfaces(Handle device_info_set, const Guid& interface_guid,
+                                          int32_t member_index, DeviceInterfaceData* data) {
   if (BeginCall(Op::kEnumDeviceInterfaces)) return Fail(kErrorInvalidParameter);
   const HandleEntry* set = Find(device_info_set, HandleKind::kDeviceInfoSet);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
@@ -247,10 +234,9 @@ bool SimulatedHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
   return true;
 }
 
-bool SimulatedHidSystem::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
-                                                          const DeviceInterfaceData& data,
-                                                          uint8_t* buffer, uint32_t buffer_size,
-                                                          uint32_t* required_size) {
+bool Machine::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
+                                               const DeviceInterfaceData& data, uint8_t* buffer,
+                                               uint32_t buffer_size, uint32_t* required_size) {
   if (BeginCall(Op::kGetDeviceInterfaceDetail)) return Fail(kErrorInvalidParameter);
   const HandleEntry* set = Find(device_info_set, HandleKind::kDeviceInfoSet);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
@@ -272,7 +258,7 @@ bool SimulatedHidSystem::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set
   return true;
 }
 
-bool SimulatedHidSystem::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
+bool Machine::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
   bool failing = BeginCall(Op::kDestroyDeviceInfoList);
   if (Find(device_info_set, HandleKind::kDeviceInfoSet) == nullptr) {
     return Fail(kErrorInvalidHandle);
@@ -283,10 +269,9 @@ bool SimulatedHidSystem::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
 
 // --- open, identity and caps ------------------------------------------------------------
 
-Handle SimulatedHidSystem::CreateFileA(const char* path, uint32_t desired_access,
-                                       uint32_t share_mode, const SecurityAttributes* security,
-                                       uint32_t creation_disposition,
-                                       uint32_t flags_and_attributes) {
+Handle Machine::CreateFileA(const char* path, uint32_t desired_access, uint32_t share_mode,
+                            const SecurityAttributes* security, uint32_t creation_disposition,
+                            uint32_t flags_and_attributes) {
   bool failing = BeginCall(Op::kCreateFile);
   OpenAttempt attempt{path ? path : "",     desired_access,       share_mode,         std::nullopt,
                       creation_disposition, flags_and_attributes, kInvalidHandleValue};
@@ -313,7 +298,7 @@ Handle SimulatedHidSystem::CreateFileA(const char* path, uint32_t desired_access
   return device;
 }
 
-bool SimulatedHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attributes) {
+bool Machine::HidD_GetAttributes(Handle device, HidAttributes* attributes) {
   if (BeginCall(Op::kGetAttributes)) return Fail(kErrorGenFailure);
   const HandleEntry* entry = LiveDevice(device);
   if (entry == nullptr) return false;
@@ -328,7 +313,7 @@ bool SimulatedHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attrib
   return true;
 }
 
-bool SimulatedHidSystem::HidD_GetPreparsedData(Handle device, Handle* preparsed_data) {
+bool Machine::HidD_GetPreparsedData(Handle device, Handle* preparsed_data) {
   if (BeginCall(Op::kGetPreparsedData)) return Fail(kErrorNotEnoughMemory);
   const HandleEntry* entry = LiveDevice(device);
   if (entry == nullptr) return false;
@@ -347,7 +332,7 @@ bool SimulatedHidSystem::HidD_GetPreparsedData(Handle device, Handle* preparsed_
   return true;
 }
 
-bool SimulatedHidSystem::HidD_FreePreparsedData(Handle preparsed_data) {
+bool Machine::HidD_FreePreparsedData(Handle preparsed_data) {
   bool failing = BeginCall(Op::kFreePreparsedData);
   if (Find(preparsed_data, HandleKind::kPreparsedData) == nullptr) {
     return Fail(kErrorInvalidHandle);
@@ -356,7 +341,7 @@ bool SimulatedHidSystem::HidD_FreePreparsedData(Handle preparsed_data) {
   return failing ? Fail(kErrorInvalidHandle) : true;
 }
 
-uint32_t SimulatedHidSystem::HidP_GetCaps(Handle preparsed_data, HidCaps* caps) {
+uint32_t Machine::HidP_GetCaps(Handle preparsed_data, HidCaps* caps) {
   bool failing = BeginCall(Op::kGetCaps);
   const HandleEntry* entry = Find(preparsed_data, HandleKind::kPreparsedData);
   if (failing || entry == nullptr || caps == nullptr ||
@@ -369,7 +354,7 @@ uint32_t SimulatedHidSystem::HidP_GetCaps(Handle preparsed_data, HidCaps* caps) 
 
 // --- events and overlapped input --------------------------------------------------------
 
-Handle SimulatedHidSystem::CreateEventA(bool manual_reset, bool initial_state) {
+Handle Machine::CreateEventA(bool manual_reset, bool initial_state) {
   (void)manual_reset;  // the one event the transport makes is manual-reset; nothing waits
   if (BeginCall(Op::kCreateEvent) || FaultOn(kNoInterface, Fault::kCreateEvent)) {
     Fail(kErrorNotEnoughMemory);
@@ -380,7 +365,7 @@ Handle SimulatedHidSystem::CreateEventA(bool manual_reset, bool initial_state) {
   return event;
 }
 
-bool SimulatedHidSystem::ResetEvent(Handle event) {
+bool Machine::ResetEvent(Handle event) {
   if (BeginCall(Op::kResetEvent) || FaultOn(kNoInterface, Fault::kResetEvent)) {
     return Fail(kErrorInvalidHandle);
   }
@@ -390,7 +375,7 @@ bool SimulatedHidSystem::ResetEvent(Handle event) {
   return true;
 }
 
-void SimulatedHidSystem::Complete(Read& read, const std::vector<uint8_t>& report) {
+void Machine::Complete(Read& read, const std::vector<uint8_t>& report) {
   // What the driver does when the report arrives: the caller's buffer is written now.
   size_t n = std::min<size_t>(report.size(), read.length);
   std::memcpy(read.buffer, report.data(), n);
@@ -403,8 +388,8 @@ void SimulatedHidSystem::Complete(Read& read, const std::vector<uint8_t>& report
   SignalEvent(read.overlapped->hEvent, true);
 }
 
-bool SimulatedHidSystem::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read,
-                                  uint32_t* bytes_read, Overlapped* overlapped) {
+bool Machine::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, uint32_t* bytes_read,
+                       Overlapped* overlapped) {
   if (BeginCall(Op::kReadFile)) return Fail(kErrorGenFailure);
   const HandleEntry* entry = LiveDevice(device);
   if (entry == nullptr) return false;
@@ -435,8 +420,8 @@ bool SimulatedHidSystem::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes
   return Fail(kErrorIoPending);
 }
 
-bool SimulatedHidSystem::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
-                                             bool wait) {
+bool Machine::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
+                                  bool wait) {
   (void)wait;  // one thread: waiting for a report nobody else can queue would never end
   bool failing = BeginCall(Op::kGetOverlappedResult);
   if (Find(device, HandleKind::kDevice) == nullptr) return Fail(kErrorInvalidHandle);
@@ -463,7 +448,7 @@ bool SimulatedHidSystem::GetOverlappedResult(Handle device, Overlapped* overlapp
   return true;
 }
 
-void SimulatedHidSystem::EndReads(InterfaceId id, Handle device, uint32_t error, uintptr_t status) {
+void Machine::EndReads(InterfaceId id, Handle device, uint32_t error, uintptr_t status) {
   for (Read& read : reads_) {
     if (read.state != ReadState::kPending) continue;
     if (device != 0 ? read.device != device : read.interface_id != id) continue;
@@ -475,7 +460,7 @@ void SimulatedHidSystem::EndReads(InterfaceId id, Handle device, uint32_t error,
   }
 }
 
-bool SimulatedHidSystem::CancelIo(Handle device) {
+bool Machine::CancelIo(Handle device) {
   bool failing = BeginCall(Op::kCancelIo);
   if (Find(device, HandleKind::kDevice) == nullptr) return Fail(kErrorInvalidHandle);
   // When this returns the driver no longer touches the cancelled reads' buffers.
@@ -483,7 +468,7 @@ bool SimulatedHidSystem::CancelIo(Handle device) {
   return failing ? Fail(kErrorInvalidHandle) : true;
 }
 
-bool SimulatedHidSystem::CloseHandle(Handle object) {
+bool Machine::CloseHandle(Handle object) {
   bool failing = BeginCall(Op::kCloseHandle);
   auto it = handles_.find(object);
   if (it == handles_.end() || it->second.kind == HandleKind::kPreparsedData ||
@@ -501,7 +486,7 @@ bool SimulatedHidSystem::CloseHandle(Handle object) {
 
 // --- input reports ----------------------------------------------------------------------
 
-void SimulatedHidSystem::QueueInputReport(InterfaceId id, std::vector<uint8_t> report) {
+void Machine::QueueInputReport(InterfaceId id, std::vector<uint8_t> report) {
   InterfaceState& state = interfaces_.at(id);
   if (!state.present) return;
   for (Read& read : reads_) {
@@ -517,17 +502,13 @@ void SimulatedHidSystem::QueueInputReport(InterfaceId id, std::vector<uint8_t> r
   }
 }
 
-void SimulatedHidSystem::ClearInputReports(InterfaceId id) { interfaces_.at(id).queue.clear(); }
+void Machine::ClearInputReports(InterfaceId id) { interfaces_.at(id).queue.clear(); }
 
-size_t SimulatedHidSystem::QueuedInputReports(InterfaceId id) const {
-  return interfaces_.at(id).queue.size();
-}
+size_t Machine::QueuedInputReports(InterfaceId id) const { return interfaces_.at(id).queue.size(); }
 
-uint64_t SimulatedHidSystem::DroppedInputReports(InterfaceId id) const {
-  return interfaces_.at(id).dropped;
-}
+uint64_t Machine::DroppedInputReports(InterfaceId id) const { return interfaces_.at(id).dropped; }
 
-size_t SimulatedHidSystem::PendingReads(InterfaceId id) const {
+size_t Machine::PendingReads(InterfaceId id) const {
   return static_cast<size_t>(std::count_if(reads_.begin(), reads_.end(), [id](const Read& r) {
     return r.state == ReadState::kPending && r.interface_id == id;
   }));
@@ -535,9 +516,9 @@ size_t SimulatedHidSystem::PendingReads(InterfaceId id) const {
 
 // --- configuration ----------------------------------------------------------------------
 
-uint32_t SimulatedHidSystem::GetPrivateProfileStringA(const char* section, const char* key,
-                                                      const char* default_value, char* buffer,
-                                                      uint32_t size, const char* file_name) {
+uint32_t Machine::GetPrivateProfileStringA(const char* section, const char* key,
+                                           const char* default_value, char* buffer, uint32_t size,
+                                           const char* file_name) {
   if (BeginCall(Op::kGetPrivateProfileString)) {
     // A file that exists but cannot be read: the empty text, as the real reader gives.
     if (buffer != nullptr && size > 0) buffer[0] = '\0';
@@ -548,6 +529,14 @@ uint32_t SimulatedHidSystem::GetPrivateProfileStringA(const char* section, const
   }
   return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name ? file_name : ""),
                                               section, key, default_value, buffer, size);
+}
+
+}  // namespace usborva::simulated
+
+namespace usborva {
+
+std::unique_ptr<SimulatedHidSystem> NewSimulatedHidSystem() {
+  return std::make_unique<simulated::Machine>();
 }
 
 }  // namespace usborva

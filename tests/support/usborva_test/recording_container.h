@@ -54,6 +54,9 @@ class RecordingContainer : public Container, public EventSink {
                    const String& value) override;
   void MessageBox(const String& text) override { message_boxes.push_back(text); }
   bool PersistCardData() override { return persist_card_data; }
+  // Records each connection notification as "change(detail)": the reason of an open that
+  // failed, the error of a loss, the product ID (decimal) of a return, the status of idle.
+  void ConnectionChanged(const ConnectionNotice& notice) override;
 
   // EventSink
   void CardDataChanged() override;
@@ -75,6 +78,8 @@ class RecordingContainer : public Container, public EventSink {
   std::vector<std::string> events;
   std::vector<String> message_boxes;
   std::map<std::tuple<String, String, String>, String> settings;
+  std::vector<std::string> connection;
+  std::vector<std::string> connection_paths;  // each notice's device path
 
   bool user_mode = true;
   bool fail_user_mode = false;
