@@ -7,21 +7,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "support/random_bytes.h"
 #include "usborva/convert.h"
 
 namespace {
 
 using usborva::String;
-
-std::vector<uint8_t> MakeBuffer(size_t size) {
-  std::vector<uint8_t> buffer(size);
-  uint32_t state = 0x2545F491u;
-  for (uint8_t& b : buffer) {
-    state = state * 1664525u + 1013904223u;
-    b = static_cast<uint8_t>(state >> 24);
-  }
-  return buffer;
-}
+using usborva::bench::RandomBytes;
 
 String NaiveBytesToHex(const std::vector<uint8_t>& buffer) {
   String text;
@@ -35,14 +27,14 @@ String NaiveBytesToHex(const std::vector<uint8_t>& buffer) {
 }
 
 void BM_BytesToHex(benchmark::State& state) {
-  const auto buffer = MakeBuffer(static_cast<size_t>(state.range(0)));
+  const auto buffer = RandomBytes(static_cast<size_t>(state.range(0)));
   const auto count = static_cast<int32_t>(buffer.size());
   for (auto _ : state) benchmark::DoNotOptimize(usborva::convert::BytesToHex(buffer, 0, count));
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
 void BM_BytesToHexSpaced(benchmark::State& state) {
-  const auto buffer = MakeBuffer(static_cast<size_t>(state.range(0)));
+  const auto buffer = RandomBytes(static_cast<size_t>(state.range(0)));
   const auto count = static_cast<int32_t>(buffer.size());
   for (auto _ : state) {
     benchmark::DoNotOptimize(usborva::convert::BytesToHexSpaced(buffer, 0, count));
@@ -51,7 +43,7 @@ void BM_BytesToHexSpaced(benchmark::State& state) {
 }
 
 void BM_NaiveSnprintfHex(benchmark::State& state) {
-  const auto buffer = MakeBuffer(static_cast<size_t>(state.range(0)));
+  const auto buffer = RandomBytes(static_cast<size_t>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(NaiveBytesToHex(buffer));
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }

@@ -18,18 +18,20 @@
 
 #include "hidraw/fuse_node_figures.h"
 #include "support/alloc_counter.h"
-#include "support/null_container.h"
 #include "support/open_session.h"
+#include "support/random_bytes.h"
 #include "transport/transport.h"
 #include "usborva/card_view.h"
 #include "usborva/convert.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace usborva {
 namespace {
 
 using bench::OpenSession;
+using bench::RandomBytes;
 
 const uint8_t kKsn[10] = {0xFF, 0xFF, 0x98, 0x76, 0x54, 0x32, 0x10, 0xE0, 0x00, 0x01};
 const uint8_t kEpb[8] = {0x3A, 0x91, 0x0C, 0x5E, 0x77, 0x12, 0xB4, 0xF0};
@@ -67,7 +69,7 @@ void CountAllocations(benchmark::State& state, uint64_t before, double ops_per_i
 }
 
 void Dispatch(benchmark::State& state, const sim::Report& report) {
-  bench::NullContainer container;
+  test::NullContainer container;
   USBORVA control(container);
   control.InitProperties();
   const uint64_t before = bench::Allocations();
@@ -116,16 +118,6 @@ void ReconnectingTick(benchmark::State& state) {
   CountAllocations(state, before);
 }
 
-std::vector<uint8_t> RandomBytes(size_t n) {
-  std::vector<uint8_t> bytes(n);
-  uint32_t x = 0x2545F491u;
-  for (uint8_t& b : bytes) {
-    x = x * 1664525u + 1013904223u;
-    b = static_cast<uint8_t>(x >> 24);
-  }
-  return bytes;
-}
-
 constexpr size_t kHexBytes = 4096;
 
 String NaiveHex(const std::vector<uint8_t>& bytes, bool spaced) {
@@ -164,7 +156,7 @@ const String& SpacedHexText() {
 // The host's card-parsing calls on the text it keeps in CardData after a swipe.
 template <typename Call>
 void CardParse(benchmark::State& state, Call call) {
-  bench::NullContainer container;
+  test::NullContainer container;
   USBORVA control(container);
   control.InitProperties();
   const std::string text = std::string(kTrack1) + kTrack2;
@@ -257,13 +249,13 @@ int TicksToAct(const sim::Report& report, bool read_outstanding) {
   session.hid.QueueInputReport(0, sim::DisplayDone(0));
   session.Tick();  // acted on at once: no read is outstanding now
   if (read_outstanding) session.Tick();
-  const uint64_t events = session.container.events;
+  const uint64_t events = session.container.events();
   const ControlState before = session.control.state();
   session.hid.QueueInputReport(0, report);
   for (int ticks = 1; ticks <= 100; ++ticks) {
     session.Tick();
     const ControlState& now = session.control.state();
-    if (session.container.events != events || now.Track2Data != before.Track2Data ||
+    if (session.container.events() != events || now.Track2Data != before.Track2Data ||
         now.EncTrack1Data != before.EncTrack1Data || now.SigilData != before.SigilData) {
       return ticks;
     }

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
       scenario_file = argv[i];
     }
   }
-  usborva::SimulatedHidSystem simulated;
+  std::unique_ptr<usborva::SimulatedHidSystem> owned_simulated = usborva::NewSimulatedHidSystem();
+  usborva::SimulatedHidSystem& simulated = *owned_simulated;
   std::optional<usborva::scenario::Player> player;
   std::optional<usborva::ScopedHidSystem> use_simulated;
   if (scenario_file != nullptr) {

@@ -7,45 +7,13 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz_checks.h"
 #include "usborva/usborva.h"
-
-namespace {
-
-class FuzzContainer : public usborva::Container, public usborva::EventSink {
- public:
-  class IdleTimer : public usborva::Timer {
-   public:
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetInterval(int32_t ms) override { interval_ = ms; }
-    int32_t Interval() const override { return interval_; }
-
-   private:
-    bool enabled_ = false;
-    int32_t interval_ = 0;
-  };
-  bool UserMode() override { return true; }
-  void PropertyChanged(std::u16string_view) override {}
-  EventSink& Events() override { return *this; }
-  std::unique_ptr<usborva::Timer> CreateTimer(std::function<void()>) override {
-    return std::make_unique<IdleTimer>();
-  }
-  usborva::String GetSetting(const usborva::String&, const usborva::String&, const usborva::String&,
-                             const usborva::String& d) override {
-    return d;
-  }
-  void SaveSetting(const usborva::String&, const usborva::String&, const usborva::String&,
-                   const usborva::String&) override {}
-  void MessageBox(const usborva::String&) override {}
-  void PINResponse(uint8_t&, usborva::String& KSN, usborva::String& EPB) override {
-    if (KSN.size() != 20 || EPB.size() != 16) std::abort();
-  }
-};
-
-}  // namespace
+#include "usborva_test/null_container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzContainer container;
+  usborva::fuzz::PinShapeCheck events;
+  usborva::test::NullContainer container(&events);
   usborva::USBORVA control(container);
   control.InitProperties();
   // Several reports in one input: the first byte of each chunk gives its length.

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "usborva/events.h"
+
 namespace usborva::fuzz {
 
 // A broken promise stops the run where it happened, with the input that broke it.
@@ -30,6 +32,15 @@ inline std::string EscapesAsBlanks(std::string_view text) {
   }
   return out;
 }
+
+// The event sink of a fuzzed control: whatever the report, a PINResponse carries a key
+// serial number of 20 hex digits and a PIN block of 16.
+class PinShapeCheck : public EventSink {
+ public:
+  void PINResponse(uint8_t&, String& KSN, String& EPB) override {
+    Require(KSN.size() == 20 && EPB.size() == 16);
+  }
+};
 
 }  // namespace usborva::fuzz
 

@@ -24,6 +24,7 @@
 #include "usborva/hid_system_wrapper.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace {
 
@@ -57,50 +58,6 @@ class AnsweringTerminal : public usborva::HidSystemWrapper {
   std::span<const uint8_t> answers_;
 };
 
-class TickingContainer : public usborva::Container, public usborva::EventSink {
- public:
-  class Timer : public usborva::Timer {
-   public:
-    explicit Timer(std::function<void()> on_tick) : on_tick_(std::move(on_tick)) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetInterval(int32_t ms) override { interval_ = ms; }
-    int32_t Interval() const override { return interval_; }
-    void Tick() {
-      if (enabled_) on_tick_();
-    }
-
-   private:
-    std::function<void()> on_tick_;
-    bool enabled_ = false;
-    int32_t interval_ = 0;
-  };
-
-  bool UserMode() override { return true; }
-  void PropertyChanged(std::u16string_view) override {}
-  EventSink& Events() override { return *this; }
-  std::unique_ptr<usborva::Timer> CreateTimer(std::function<void()> on_tick) override {
-    auto timer = std::make_unique<Timer>(std::move(on_tick));
-    timer_ = timer.get();
-    return timer;
-  }
-  String GetSetting(const String&, const String&, const String&, const String& d) override {
-    return d;
-  }
-  void SaveSetting(const String&, const String&, const String&, const String&) override {}
-  void MessageBox(const String&) override {}
-  void PINResponse(uint8_t&, String& KSN, String& EPB) override {
-    Require(KSN.size() == 20 && EPB.size() == 16);
-  }
-
-  void Tick(int n) {
-    for (int i = 0; i < n; ++i) timer_->Tick();
-  }
-
- private:
-  Timer* timer_ = nullptr;
-};
-
 // The identity values are cut out of spaced hex text of one feature report: never more
 // than three characters per byte of it, and as text never more than one per byte.
 void CheckIdentity(const usborva::USBORVA& control, size_t feature_length) {
@@ -131,7 +88,8 @@ void Run(std::span<const uint8_t> input) {
   const size_t input_length = static_cast<size_t>(spec.input_report_length);
   const auto id = hid->AddInterface(spec);
 
-  TickingContainer container;
+  usborva::fuzz::PinShapeCheck events;
+  usborva::test::NullContainer container(&events);
   usborva::USBORVA control(container);
   control.InitProperties();
   control.put_PortOpen(true);
@@ -143,7 +101,7 @@ void Run(std::span<const uint8_t> input) {
   hid->QueueInputReport(id, usborva::sim::PINResponse(0, ksn, epb, input_length));
   hid->QueueInputReport(id, usborva::sim::CardDataItem(1, "%B4111^X/Y^25?", input_length));
   hid->QueueInputReport(id, usborva::sim::DisplayDone(0, input_length));
-  container.Tick(4);
+  for (int i = 0; i < 4; ++i) container.timer().Tick();
   Require(control.tmrMain().Enabled());
   control.put_PortOpen(false);
   control.Terminate();

@@ -24,11 +24,11 @@
 #include "fake_sysfs.h"
 #include "hidraw/syscall_counter.h"
 #include "support/alloc_counter.h"
-#include "support/null_container.h"
 #include "support/open_session.h"
 #include "transport/transport.h"
 #include "usborva/hidraw_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace usborva::bench {
 namespace {
@@ -56,7 +56,7 @@ class FuseNodeSession {
   testing::FakeHidrawFs& fs() { return *fs_; }
   std::string NodePath() const { return dir_ + "/dev/hidraw0"; }
   void Tick() { container_.timer().Tick(); }
-  uint64_t events() const { return container_.events; }
+  uint64_t events() const { return container_.events(); }
   USBORVA& control() { return *control_; }
   const std::string& dir() const { return dir_; }
   void UnplugTerminal() {
@@ -74,7 +74,7 @@ class FuseNodeSession {
   std::unique_ptr<testing::FakeHidrawFs> fs_;
   std::unique_ptr<HidrawHidSystem> hid_;
   HidSystem* previous_ = nullptr;
-  NullContainer container_;
+  test::NullContainer container_;
   std::unique_ptr<USBORVA> control_;
 };
 
@@ -310,6 +310,32 @@ void PortOpenSimulated(benchmark::State& state) {
   state.counters["syscalls"] = static_cast<double>(calls) / static_cast<double>(state.iterations());
 }
 
+// Wakes every 25 ms of real time, the host's poll interval, for seconds, calling on_wake
+// at each wake-up.
+template <typename OnWake>
+void WakeEvery25Ms(double seconds, OnWake on_wake) {
+  constexpr auto kInterval = std::chrono::milliseconds(25);
+  const auto start = std::chrono::steady_clock::now();
+  const auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                               std::chrono::duration<double>(seconds));
+  for (auto next = start + kInterval; next <= end; next += kInterval) {
+    std::this_thread::sleep_until(next);
+    on_wake();
+  }
+}
+
+// The user+system CPU time of a child process once it has exited with status 0; nullopt
+// when it did not.
+std::optional<double> ChildCpuSeconds(pid_t child) {
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return std::nullopt;
+  }
+  auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return secs(usage.ru_utime) + secs(usage.ru_stime);
+}
+
 // What `usborva monitor` does, in a process of its own: a control on the tree's terminal,
 // its port opened, then ticked every 25 ms of real time for seconds. Returns that
 // process's user+system CPU time. unplug_after_ms >= 0 unplugs the terminal that long
@@ -323,32 +349,19 @@ std::optional<double> MonitorCpuSeconds(FuseNodeSession& session, double seconds
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
     HidrawHidSystem hid(roots);
     InstallThreadHidSystem(&hid);
-    NullContainer container;
+    test::NullContainer container;
     USBORVA control(container);
     control.InitProperties();
     control.put_PortOpen(true);
     if (!control.get_PortOpen()) _exit(1);
-    constexpr auto kInterval = std::chrono::milliseconds(25);
-    const auto start = std::chrono::steady_clock::now();
-    const auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(seconds));
-    for (auto next = start + kInterval; next <= end; next += kInterval) {
-      std::this_thread::sleep_until(next);
-      container.timer().Tick();
-    }
+    WakeEvery25Ms(seconds, [&] { container.timer().Tick(); });
     _exit(0);
   }
   if (unplug_after_ms >= 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(unplug_after_ms));
     session.UnplugTerminal();
   }
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return std::nullopt;
-  }
-  auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return secs(usage.ru_utime) + secs(usage.ru_stime);
+  return ChildCpuSeconds(child);
 }
 
 // The floor of the monitor rows: a process that only wakes every 25 ms for seconds.
@@ -356,20 +369,10 @@ std::optional<double> WakeUpCpuSeconds(double seconds) {
   const pid_t child = fork();
   if (child < 0) return std::nullopt;
   if (child == 0) {
-    constexpr auto kInterval = std::chrono::milliseconds(25);
-    const auto start = std::chrono::steady_clock::now();
-    const auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(seconds));
-    for (auto next = start + kInterval; next <= end; next += kInterval) {
-      std::this_thread::sleep_until(next);
-    }
+    WakeEvery25Ms(seconds, [] {});
     _exit(0);
   }
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) return std::nullopt;
-  auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return secs(usage.ru_utime) + secs(usage.ru_stime);
+  return ChildCpuSeconds(child);
 }
 
 // The CPU a running control costs: a monitor process holding the terminal for 10 s, less

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "support/null_container.h"
 #include "transport/transport.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace usborva::bench {
 
@@ -31,7 +31,7 @@ struct OpenSession {
 
   const std::unique_ptr<SimulatedHidSystem> hid_owner = NewSimulatedHidSystem();
   SimulatedHidSystem& hid = *hid_owner;
-  NullContainer container;
+  test::NullContainer container;
   USBORVA control{container};
   HidSystem* previous = nullptr;
 };

@@ -28,31 +28,21 @@ HostOptions MakeHostOptions(EventSink& events, const SiteOptions& options) {
 
 }  // namespace
 
-void EventRelay::Raise(int32_t id, const uint8_t* args, size_t count, const char* ksn,
-                       const char* epb) {
-  if (handler_ != nullptr) handler_(user_, control_, id, args, count, ksn, epb);
-}
-
-void EventRelay::CardDataChanged() { Raise(USBORVA_EVENT_CARD_DATA_CHANGED, nullptr, 0); }
-
-void EventRelay::CardDataError() { Raise(USBORVA_EVENT_CARD_DATA_ERROR, nullptr, 0); }
-
-void EventRelay::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                                     uint8_t& DeviceStatus) {
-  const uint8_t args[] = {DeviceState, SessionStatus, DeviceStatus};
-  Raise(USBORVA_EVENT_DEVICE_STATUS_CHANGED, args, 3);
-}
-
-void EventRelay::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) {
-  const uint8_t args[] = {OpStatus, CardStatus, CardType};
-  Raise(USBORVA_EVENT_CARD_STATUS_CHANGED, args, 3);
-}
+// The C interface numbers its events as the event interface does.
+static_assert(USBORVA_EVENT_CARD_DATA_CHANGED == static_cast<int>(EventId::kCardDataChanged) &&
+              USBORVA_EVENT_CARD_DATA_ERROR == static_cast<int>(EventId::kCardDataError) &&
+              USBORVA_EVENT_DEVICE_STATUS_CHANGED ==
+                  static_cast<int>(EventId::kDeviceStatusChanged) &&
+              USBORVA_EVENT_CARD_STATUS_CHANGED == static_cast<int>(EventId::kCardStatusChanged) &&
+              USBORVA_EVENT_PIN_RESPONSE == static_cast<int>(EventId::kPINResponse) &&
+              USBORVA_EVENT_SELECT_RESPONSE == static_cast<int>(EventId::kSelectResponse) &&
+              USBORVA_EVENT_DISPLAY_DONE == static_cast<int>(EventId::kDisplayDone));
 
 // The PIN block is sensitive: its UTF-8 copy lives only for the handler's call.
-void EventRelay::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
-  const uint8_t args[] = {OpStatus};
-  std::string ksn = StringToUtf8(KSN);
-  std::string epb = StringToUtf8(EPB);
+void EventRelay::Forward(const RaisedEvent& event) {
+  if (handler_ == nullptr) return;
+  std::string ksn = event.KSN != nullptr ? StringToUtf8(*event.KSN) : std::string();
+  std::string epb = event.EPB != nullptr ? StringToUtf8(*event.EPB) : std::string();
   struct WipeOnExit {
     std::string& a;
     std::string& b;
@@ -61,17 +51,10 @@ void EventRelay::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
       Wipe(b);
     }
   } wipe{ksn, epb};
-  Raise(USBORVA_EVENT_PIN_RESPONSE, args, 1, ksn.c_str(), epb.c_str());
-}
-
-void EventRelay::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
-  const uint8_t args[] = {OpStatus, KeyPressed};
-  Raise(USBORVA_EVENT_SELECT_RESPONSE, args, 2);
-}
-
-void EventRelay::DisplayDone(uint8_t& DisplayStatus) {
-  const uint8_t args[] = {DisplayStatus};
-  Raise(USBORVA_EVENT_DISPLAY_DONE, args, 1);
+  handler_(user_, control_, static_cast<int32_t>(event.id),
+           event.byte_count != 0 ? event.bytes.data() : nullptr, event.byte_count,
+           event.KSN != nullptr ? ksn.c_str() : nullptr,
+           event.EPB != nullptr ? epb.c_str() : nullptr);
 }
 
 ControlSite::ControlSite(EventLoop& loop, usborva_control* control, const SiteOptions& options)

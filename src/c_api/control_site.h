@@ -11,6 +11,7 @@
 #include "usborva/container.h"
 #include "usborva/event_loop.h"
 #include "usborva/events.h"
+#include "usborva/forwarding_event_sink.h"
 #include "usborva/host.h"
 #include "usborva/usborva_c.h"
 
@@ -18,7 +19,7 @@ namespace usborva::c_api {
 
 // Passes the control's events to a C handler, with the texts as UTF-8 that is overwritten
 // once the handler returns.
-class EventRelay final : public EventSink {
+class EventRelay final : public ForwardingEventSink {
  public:
   explicit EventRelay(usborva_control* control) : control_(control) {}
   void set_handler(usborva_event_handler handler, void* user) {
@@ -26,18 +27,8 @@ class EventRelay final : public EventSink {
     user_ = user;
   }
 
-  void CardDataChanged() override;
-  void CardDataError() override;
-  void DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                           uint8_t& DeviceStatus) override;
-  void CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) override;
-  void PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) override;
-  void SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) override;
-  void DisplayDone(uint8_t& DisplayStatus) override;
-
  private:
-  void Raise(int32_t id, const uint8_t* args, size_t count, const char* ksn = nullptr,
-             const char* epb = nullptr);
+  void Forward(const RaisedEvent& event) override;
 
   usborva_control* control_;
   usborva_event_handler handler_ = nullptr;

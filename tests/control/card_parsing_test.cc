@@ -2,41 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "usborva/usborva.h"
+#include "usborva_test/recording_container.h"
 
 namespace usborva {
 namespace {
-
-class IdleTimer : public Timer {
- public:
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  bool Enabled() const override { return enabled_; }
-  void SetInterval(int32_t milliseconds) override { interval_ = milliseconds; }
-  int32_t Interval() const override { return interval_; }
-
- private:
-  bool enabled_ = false;
-  int32_t interval_ = 0;
-};
-
-class RunningHost : public Container {
- public:
-  bool UserMode() override { return true; }
-  void PropertyChanged(std::u16string_view) override {}
-  EventSink& Events() override { return sink_; }
-  std::unique_ptr<Timer> CreateTimer(std::function<void()>) override {
-    return std::make_unique<IdleTimer>();
-  }
-  String GetSetting(const String&, const String&, const String&, const String&) override {
-    throw AutomationError(error::kInvalidProcedureCall);
-  }
-  void SaveSetting(const String&, const String&, const String&, const String&) override {
-    throw AutomationError(error::kInvalidProcedureCall);
-  }
-  void MessageBox(const String&) override {}
-
- private:
-  EventSink sink_;
-};
 
 const String kClear = u"%B4111111111111111^DOE/JOHN  ^2512101?;4111111111111111=2512101?#E1?";
 const String kMasked = u"%B4111********1111^ROE/JANE^2512101?;4111********1111=2512101?!M1?";
@@ -44,11 +13,13 @@ const String kMasked = u"%B4111********1111^ROE/JANE^2512101?;4111********1111=2
 class CardParsingTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Parsing card data never touches the settings: any call to them throws.
+    host_.fail_settings = true;
     control_.InitProperties();
     control_.put_CardData(kClear);
     control_.put_CardDataMasked(kMasked);
   }
-  RunningHost host_;
+  test::RecordingContainer host_;
   USBORVA control_{host_};
 };
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "transport/transport.h"
 #include "usborva/connection.h"
+#include "usborva/hid_system_wrapper.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 #include "usborva_test/recording_container.h"
@@ -29,12 +31,13 @@ class DeafContainer : public test::RecordingContainer {
 
 // A machine whose configuration file can turn against the terminal between two reads of
 // an Active key: the read after the next flip_active_after ones says FALSE, once.
-class FlippingConfigSystem : public SimulatedHidSystem {
+class FlippingConfigSystem : public HidSystemWrapper {
  public:
+  using HidSystemWrapper::HidSystemWrapper;
   uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
                                     char* buffer, uint32_t size, const char* file) override {
     const uint32_t n =
-        SimulatedHidSystem::GetPrivateProfileStringA(section, key, def, buffer, size, file);
+        HidSystemWrapper::GetPrivateProfileStringA(section, key, def, buffer, size, file);
     if (std::string(key) != "Active" || flip_active_after < 0) return n;
     if (flip_active_after-- > 0) return n;
     const std::string no = "FALSE";
@@ -48,7 +51,7 @@ class ConnectionNoticeTest : public ::testing::Test {
  protected:
   ConnectionNoticeTest() {
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-    previous_ = InstallThreadHidSystem(&hid);
+    previous_ = InstallThreadHidSystem(&flipping);
     hid.SetConfigText(std::string());  // no configuration file: built-in product IDs
     control.InitProperties();
   }
@@ -71,7 +74,9 @@ class ConnectionNoticeTest : public ::testing::Test {
     return container.connection.empty() ? "none" : container.connection.back();
   }
 
-  FlippingConfigSystem hid;
+  std::unique_ptr<SimulatedHidSystem> sim_ = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid = *sim_;
+  FlippingConfigSystem flipping{hid};
   test::RecordingContainer container;
   USBORVA control{container};
   HidSystem* previous_ = nullptr;
@@ -164,7 +169,7 @@ TEST_F(ConnectionNoticeTest, PollingIdleCarriesTheStatusText) {
   // One the open accepts and the poll loop's re-check refuses, as when the file is edited
   // between the two reads: incompatible, and polling halts.
   hid.SetConfigText("[Settings]\nUseConfigFile=TRUE\n[PID_4C21]\nActive=TRUE\n");
-  hid.flip_active_after = 1;
+  flipping.flip_active_after = 1;
   Tick();
   EXPECT_EQ(container.connection.back(), "idle(Incompatible device attached)");
   EXPECT_EQ(container.connection.size(), 3u);

@@ -28,7 +28,8 @@ class TerminalChoiceTest : public ::testing::Test {
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
 
-  SimulatedHidSystem hid_;
+  std::unique_ptr<SimulatedHidSystem> owned_hid = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid_ = *owned_hid;
   ScopedHidSystem installed_;
   test::RecordingContainer container_;
   USBORVA control_{container_};

@@ -4,6 +4,7 @@
 // the program's own) reaches the host's loop.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -55,7 +56,8 @@ class UnswallowedErrorsTest : public ::testing::Test {
     transport::ThreadDeviceRecord() = transport::DeviceRecord{};
   }
 
-  SimulatedHidSystem hid_;
+  std::unique_ptr<SimulatedHidSystem> owned_hid = NewSimulatedHidSystem();
+  SimulatedHidSystem& hid_ = *owned_hid;
   ThrowingContainer container_;
   USBORVA control_{container_};
   HidSystem* previous_ = nullptr;

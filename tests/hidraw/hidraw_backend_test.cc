@@ -36,19 +36,8 @@ RigDevice Unnumbered() {
   return device;
 }
 
-class HidrawBackendTest : public KernelPathTest {
+class HidrawBackendTest : public KernelBackendTest {
  protected:
-  void SetUp() override {
-    KernelPathTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-  }
-  // Descriptors held open on the mount go before it does.
-  void TearDown() override {
-    hid_.reset();
-    KernelPathTest::TearDown();
-  }
-
   Handle Open(int number, uint32_t access = kReadWrite) {
     const SecurityAttributes security{12, 0, 1};
     return hid_->CreateFileA(rig().NodePath(number).c_str(), access, kShare, &security,
@@ -100,8 +89,6 @@ class HidrawBackendTest : public KernelPathTest {
     for (size_t i = 0; i + 1 < buffer.size() && buffer[i] != 0; i += 2) text += char(buffer[i]);
     return text;
   }
-
-  std::unique_ptr<HidrawHidSystem> hid_;
 };
 
 TEST_F(HidrawBackendTest, EnumeratesNodesInNumberOrder) {

@@ -29,18 +29,8 @@ RigDevice Terminal() {
   return device;
 }
 
-class IdentityCacheTest : public KernelPathTest {
+class IdentityCacheTest : public KernelBackendTest {
  protected:
-  void SetUp() override {
-    KernelPathTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-  }
-  void TearDown() override {
-    hid_.reset();
-    KernelPathTest::TearDown();
-  }
-
   // What one candidate of a reconnect attempt does: open read-write, else with access 0,
   // read the attributes, close. The vendor read, or 0 when the node would not open.
   uint16_t Candidate(int number) {
@@ -58,7 +48,6 @@ class IdentityCacheTest : public KernelPathTest {
     return attributes.VendorID;
   }
 
-  std::unique_ptr<HidrawHidSystem> hid_;
   uint16_t last_product_ = 0;
 };
 

@@ -70,15 +70,37 @@ class KernelPathTest : public ::testing::Test {
   std::optional<std::string> saved_config_dir_;
 };
 
-// A KernelPathTest with a control on the rig's backend: the HidrawHidSystem installed on
-// the thread and a fresh USBORVA in a recording container, ended and removed after the test.
-class KernelControlTest : public KernelPathTest {
+// A KernelPathTest with the rig's backend in hid_, gone before the mount so that the
+// descriptors it holds open on the mount go first.
+class KernelBackendTest : public KernelPathTest {
  protected:
   void SetUp() override {
     KernelPathTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-    previous_ = InstallThreadHidSystem(hid_.get());
+  }
+  void TearDown() override {
+    installed_.reset();
+    hid_.reset();
+    KernelPathTest::TearDown();
+  }
+  // Makes hid_ the thread's HidSystem until the test ends.
+  void InstallOnThread() { installed_.emplace(*hid_); }
+
+  std::unique_ptr<HidrawHidSystem> hid_;
+
+ private:
+  std::optional<ScopedHidSystem> installed_;
+};
+
+// A KernelBackendTest with a control on the rig's backend: the HidrawHidSystem installed on
+// the thread and a fresh USBORVA in a recording container, ended and removed after the test.
+class KernelControlTest : public KernelBackendTest {
+ protected:
+  void SetUp() override {
+    KernelBackendTest::SetUp();
+    if (hid_ == nullptr) return;
+    InstallOnThread();
     control_ = std::make_unique<USBORVA>(container_);
     control_->InitProperties();
   }
@@ -86,10 +108,8 @@ class KernelControlTest : public KernelPathTest {
     if (control_ != nullptr) {
       control_->Terminate();
       control_.reset();
-      InstallThreadHidSystem(previous_);
-      hid_.reset();
     }
-    KernelPathTest::TearDown();
+    KernelBackendTest::TearDown();
   }
 
   // Ticks the poll loop until the host has seen event (by its name), at most max_ticks.
@@ -105,8 +125,6 @@ class KernelControlTest : public KernelPathTest {
   }
 
   test::RecordingContainer container_;
-  std::unique_ptr<HidrawHidSystem> hid_;
-  HidSystem* previous_ = nullptr;
   std::unique_ptr<USBORVA> control_;
 };
 

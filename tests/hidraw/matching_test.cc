@@ -21,22 +21,18 @@ RigDevice Device(uint16_t vendor, uint16_t product) {
   return device;
 }
 
-class HidrawMatchingTest : public KernelPathTest {
+class HidrawMatchingTest : public KernelBackendTest {
  protected:
   void SetUp() override {
-    KernelPathTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    hid_ = std::make_unique<HidrawHidSystem>(rig().roots());
-    previous_ = InstallThreadHidSystem(hid_.get());
+    KernelBackendTest::SetUp();
+    if (hid_ != nullptr) InstallOnThread();
   }
   void TearDown() override {
     if (hid_ != nullptr) {
       transport::CloseDevice();
       transport::CloseReadEvent();
-      InstallThreadHidSystem(previous_);
-      hid_.reset();
     }
-    KernelPathTest::TearDown();
+    KernelBackendTest::TearDown();
   }
 
   // The product ID of the node OpenDevice took, or -1 when it took none.
@@ -47,9 +43,6 @@ class HidrawMatchingTest : public KernelPathTest {
     if (ThreadDeviceRecord().DeviceHandle == kInvalidHandleValue) return -1;
     return ThreadDeviceRecord().DeviceAttributes.ProductID;
   }
-
-  std::unique_ptr<HidrawHidSystem> hid_;
-  HidSystem* previous_ = nullptr;
 };
 
 TEST_F(HidrawMatchingTest, BuiltInProductsWithoutAConfigurationFile) {

@@ -3,6 +3,7 @@
 // terminal: opt-in, for the host's life only.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ class CountingSink : public DiagnosticSink {
 
 TEST(HostConnectionTest, NotificationsAndDebugLinesReachTheHostsCallbacks) {
   transport::ThreadDeviceRecord() = transport::DeviceRecord{};
-  SimulatedHidSystem machine;
+  std::unique_ptr<SimulatedHidSystem> owned_machine = NewSimulatedHidSystem();
+  SimulatedHidSystem& machine = *owned_machine;
   machine.SetConfigText(std::string());
   ScopedHidSystem installed(machine);
   ManualLoopClock clock;

@@ -3,33 +3,35 @@
 
 namespace usborva::soak {
 
-class SoakHost::ManualTimer : public Timer {
- public:
-  explicit ManualTimer(std::function<void()> on_tick) : on_tick_(std::move(on_tick)) {}
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  bool Enabled() const override { return enabled_; }
-  void SetInterval(int32_t milliseconds) override { interval_ = milliseconds; }
-  int32_t Interval() const override { return interval_; }
-  void Tick() {
-    if (enabled_) on_tick_();
+namespace {
+
+Expectation::Kind KindOf(EventId id) {
+  using Kind = Expectation::Kind;
+  switch (id) {
+    case EventId::kCardDataChanged:
+      return Kind::kCardDataChanged;
+    case EventId::kCardDataError:
+      return Kind::kCardDataError;
+    case EventId::kDeviceStatusChanged:
+      return Kind::kDeviceStatus;
+    case EventId::kCardStatusChanged:
+      return Kind::kCardStatus;
+    case EventId::kPINResponse:
+      return Kind::kPINResponse;
+    case EventId::kSelectResponse:
+      return Kind::kSelectResponse;
+    case EventId::kDisplayDone:
+      break;
   }
-
- private:
-  std::function<void()> on_tick_;
-  bool enabled_ = false;
-  int32_t interval_ = 0;
-};
-
-std::unique_ptr<Timer> SoakHost::CreateTimer(std::function<void()> on_tick) {
-  auto timer = std::make_unique<ManualTimer>(std::move(on_tick));
-  timer_ = timer.get();
-  return timer;
+  return Kind::kDisplayDone;
 }
+
+}  // namespace
 
 void SoakHost::Tick() {
   ++ticks_;
   seen_this_tick_ = 0;
-  timer_->Tick();
+  timer().Tick();
   // A card-data item raises no event: the tick acted on it when its property now holds
   // its text, which no other report carries.
   const Expectation* due = ledger_.Next();
@@ -91,55 +93,38 @@ void SoakHost::Seen() {
   ++seen_this_tick_;
 }
 
-void SoakHost::CardDataChanged() {
-  const Expectation* due = Due(Kind::kCardDataChanged, {});
+void SoakHost::Forward(const RaisedEvent& event) {
+  const Expectation* due = Due(KindOf(event.id), event.bytes);
   if (due == nullptr) return;
   const ControlState& s = control_->state();
-  if (s.DUKPTKSN != due->text2 || s.SigilStatus != due->sigil_status) {
-    Fail("CardDataChanged with the wrong KSN or sigil status", due);
+  switch (event.id) {
+    case EventId::kCardDataChanged:
+      if (s.DUKPTKSN != due->text2 || s.SigilStatus != due->sigil_status) {
+        Fail("CardDataChanged with the wrong KSN or sigil status", due);
+      }
+      dukpt_ksn_ = due->text2;
+      for (uint8_t type = 1; type <= 7; ++type) {
+        if (Field(type) != items_[type]) Fail("CardDataChanged over unseen card data", due);
+      }
+      break;
+    case EventId::kCardDataError:
+      if (!CardFieldsAsSeen()) Fail("CardDataError changed the card data", due);
+      break;
+    case EventId::kDeviceStatusChanged:
+      if (s.DeviceState != event.bytes[0] || s.SessionStatus != event.bytes[1] ||
+          s.DeviceStatus != event.bytes[2]) {
+        Fail("DeviceStatusChanged before its properties were stored", due);
+      }
+      break;
+    case EventId::kPINResponse:
+      if (*event.KSN != due->text || *event.EPB != due->text2) {
+        Fail("PINResponse with the wrong KSN or EPB", due);
+      }
+      break;
+    default:
+      break;
   }
-  dukpt_ksn_ = due->text2;
-  for (uint8_t type = 1; type <= 7; ++type) {
-    if (Field(type) != items_[type]) Fail("CardDataChanged over unseen card data", due);
-  }
   Seen();
-}
-
-void SoakHost::CardDataError() {
-  if (Due(Kind::kCardDataError, {}) == nullptr) return;
-  if (!CardFieldsAsSeen()) Fail("CardDataError changed the card data", ledger_.Next());
-  Seen();
-}
-
-void SoakHost::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                                   uint8_t& DeviceStatus) {
-  const Expectation* due = Due(Kind::kDeviceStatus, {DeviceState, SessionStatus, DeviceStatus});
-  if (due == nullptr) return;
-  const ControlState& s = control_->state();
-  if (s.DeviceState != DeviceState || s.SessionStatus != SessionStatus ||
-      s.DeviceStatus != DeviceStatus) {
-    Fail("DeviceStatusChanged before its properties were stored", due);
-  }
-  Seen();
-}
-
-void SoakHost::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) {
-  if (Due(Kind::kCardStatus, {OpStatus, CardStatus, CardType}) != nullptr) Seen();
-}
-
-void SoakHost::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
-  const Expectation* due = Due(Kind::kPINResponse, {OpStatus, 0, 0});
-  if (due == nullptr) return;
-  if (KSN != due->text || EPB != due->text2) Fail("PINResponse with the wrong KSN or EPB", due);
-  Seen();
-}
-
-void SoakHost::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
-  if (Due(Kind::kSelectResponse, {OpStatus, KeyPressed, 0}) != nullptr) Seen();
-}
-
-void SoakHost::DisplayDone(uint8_t& DisplayStatus) {
-  if (Due(Kind::kDisplayDone, {DisplayStatus, 0, 0}) != nullptr) Seen();
 }
 
 }  // namespace usborva::soak

@@ -10,16 +10,19 @@
 
 #include "ledger.h"
 #include "usborva/container.h"
+#include "usborva/forwarding_event_sink.h"
 #include "usborva/usborva.h"
+#include "usborva_test/null_container.h"
 
 namespace usborva::soak {
 
 // The host of one control in a long run: a manual poll timer, and handlers that check each
 // event, as it is raised, against the report the ledger says is due, and read the
 // control's properties the way a real handler would. Keeps nothing that grows with the run.
-class SoakHost : public Container, public EventSink {
+// The sink comes first among the bases: it exists before the container is handed it.
+class SoakHost : public ForwardingEventSink, public test::NullContainer {
  public:
-  explicit SoakHost(Ledger& ledger) : ledger_(ledger) {}
+  explicit SoakHost(Ledger& ledger) : NullContainer(this), ledger_(ledger) {}
   void Attach(const USBORVA& control) { control_ = &control; }
 
   // One tick of the poll timer, if enabled; then accounts for a card-data item the tick
@@ -30,31 +33,12 @@ class SoakHost : public Container, public EventSink {
   const std::string& first_failure() const { return first_failure_; }
   uint64_t ticks() const { return ticks_; }
 
-  // Container
-  bool UserMode() override { return true; }
-  void PropertyChanged(std::u16string_view) override {}
-  EventSink& Events() override { return *this; }
-  std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override;
-  String GetSetting(const String&, const String&, const String&, const String& d) override {
-    return d;
-  }
-  void SaveSetting(const String&, const String&, const String&, const String&) override {}
-  void MessageBox(const String&) override {}
-
-  // EventSink
-  void CardDataChanged() override;
-  void CardDataError() override;
-  void DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                           uint8_t& DeviceStatus) override;
-  void CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) override;
-  void PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) override;
-  void SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) override;
-  void DisplayDone(uint8_t& DisplayStatus) override;
-
  private:
-  class ManualTimer;
   using Kind = Expectation::Kind;
 
+  // Every event: the report due must be of its kind with its byte arguments, and what the
+  // event carries or leaves in the properties must be what that report said.
+  void Forward(const RaisedEvent& event) override;
   // The due report when it is of kind with these byte arguments; else records a failure
   // and answers nullptr.
   const Expectation* Due(Kind kind, std::array<uint8_t, 3> args);
@@ -65,7 +49,6 @@ class SoakHost : public Container, public EventSink {
 
   Ledger& ledger_;
   const USBORVA* control_ = nullptr;
-  ManualTimer* timer_ = nullptr;
   // The card-data fields as the host last saw them set, by item type (1-7).
   std::array<String, 8> items_;
   String dukpt_ksn_;

@@ -9,15 +9,20 @@
 
 namespace usborva::test {
 
-ManualTimer::~ManualTimer() {
-  if (owner_ != nullptr) owner_->Forget(this);
-}
+namespace {
 
-bool ManualTimer::Tick() {
-  if (!enabled_) return false;
-  on_tick_();
-  return true;
-}
+// A manual timer that leaves its container's list when the control destroys it.
+class OwnedTimer final : public ManualTimer {
+ public:
+  OwnedTimer(RecordingContainer* owner, std::function<void()> on_tick)
+      : ManualTimer(std::move(on_tick)), owner_(owner) {}
+  ~OwnedTimer() override { owner_->Forget(this); }
+
+ private:
+  RecordingContainer* owner_;
+};
+
+}  // namespace
 
 bool RecordingContainer::UserMode() {
   if (fail_user_mode) throw AutomationError(error::kInvalidProcedureCall);
@@ -50,7 +55,7 @@ void RecordingContainer::ConnectionChanged(const ConnectionNotice& notice) {
 }
 
 std::unique_ptr<Timer> RecordingContainer::CreateTimer(std::function<void()> on_tick) {
-  auto timer = std::make_unique<ManualTimer>(this, std::move(on_tick));
+  auto timer = std::make_unique<OwnedTimer>(this, std::move(on_tick));
   timers_.push_back(timer.get());
   return timer;
 }
@@ -68,33 +73,6 @@ void RecordingContainer::SaveSetting(const String& application, const String& se
   settings[{application, section, key}] = value;
 }
 
-void RecordingContainer::CardDataChanged() { Record("CardDataChanged()"); }
-void RecordingContainer::CardDataError() { Record("CardDataError()"); }
-
-void RecordingContainer::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                                             uint8_t& DeviceStatus) {
-  Record("DeviceStatusChanged(" + std::to_string(DeviceState) + "," +
-         std::to_string(SessionStatus) + "," + std::to_string(DeviceStatus) + ")");
-}
-
-void RecordingContainer::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus,
-                                           uint8_t& CardType) {
-  Record("CardStatusChanged(" + std::to_string(OpStatus) + "," + std::to_string(CardStatus) + "," +
-         std::to_string(CardType) + ")");
-}
-
-void RecordingContainer::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
-  Record("PINResponse(" + std::to_string(OpStatus) + "," + Utf8(KSN) + "," + Utf8(EPB) + ")");
-}
-
-void RecordingContainer::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
-  Record("SelectResponse(" + std::to_string(OpStatus) + "," + std::to_string(KeyPressed) + ")");
-}
-
-void RecordingContainer::DisplayDone(uint8_t& DisplayStatus) {
-  Record("DisplayDone(" + std::to_string(DisplayStatus) + ")");
-}
-
 int RecordingContainer::Tick() {
   int ticked = 0;
   // A handler may create controls (and so timers) while we iterate: copy first.
@@ -110,7 +88,17 @@ size_t RecordingContainer::Count(const std::string& notification) const {
   return std::count(notifications.begin(), notifications.end(), notification);
 }
 
-void RecordingContainer::Record(std::string text) {
+void RecordingContainer::Forward(const RaisedEvent& event) {
+  std::string text(EventName(event.id));
+  text += '(';
+  for (size_t i = 0; i < event.byte_count; ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(event.bytes[i]);
+  }
+  for (const String* arg : {event.KSN, event.EPB}) {
+    if (arg != nullptr) text += ',' + Utf8(*arg);
+  }
+  text += ')';
   events.push_back(text);
   if (on_event) on_event(text);
 }

@@ -14,19 +14,9 @@
 #include <string>
 
 #include "ctlUSBORVA.h"
+#include "ole_test_support.h"
 
 namespace {
-
-int passed = 0, failed = 0;
-
-void Check(const char* what, bool ok) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAIL %s\n", what);
-  }
-}
 
 // One object that is the container's side of everything: client site with ambient
 // properties, event sink, property-notification sink and property bag.
@@ -114,37 +104,6 @@ class Host final : public IOleClientSite,
     return S_OK;
   }
 };
-
-void Pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  while (static_cast<LONG>(end - GetTickCount()) > 0) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-}
-
-template <typename T>
-T* Query(IUnknown* from, REFIID iid) {
-  void* out = nullptr;
-  from->QueryInterface(iid, &out);
-  return static_cast<T*>(out);
-}
-
-std::wstring Text(BSTR b) {
-  std::wstring s = b ? std::wstring(b, SysStringLen(b)) : std::wstring();
-  SysFreeString(b);
-  return s;
-}
-
-IUnknown* CreateControl() {
-  CLSID clsid;
-  if (FAILED(CLSIDFromProgID(L"ctlUSBORVA.USBORVA", &clsid))) return nullptr;
-  IUnknown* control = nullptr;
-  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                   reinterpret_cast<void**>(&control));
-  return control;
-}
 
 void DesignTime(Host& host, _USBORVA* control) {
   host.user_mode = false;

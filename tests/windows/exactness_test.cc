@@ -18,19 +18,9 @@
 #include <string>
 
 #include "ctlUSBORVA.h"
+#include "ole_test_support.h"
 
 namespace {
-
-int passed = 0, failed = 0;
-
-void Check(const char* what, bool ok) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAIL %s\n", what);
-  }
-}
 
 constexpr HRESULT kError13 = HRESULT(0x800A000D);
 constexpr HRESULT kError75 = HRESULT(0x800A004B);
@@ -141,33 +131,11 @@ class Counter final : public IPropertyNotifySink, public IDispatch {
   }
 };
 
-template <typename T>
-T* Query(IUnknown* from, REFIID iid) {
-  void* out = nullptr;
-  from->QueryInterface(iid, &out);
-  return static_cast<T*>(out);
-}
-
-std::wstring Text(BSTR b) {
-  std::wstring s = b ? std::wstring(b, SysStringLen(b)) : std::wstring();
-  SysFreeString(b);
-  return s;
-}
-
 std::wstring LastErrorText() {
   IErrorInfo* info = nullptr;
   BSTR description = nullptr;
   if (GetErrorInfo(0, &info) == S_OK && info) info->GetDescription(&description), info->Release();
   return Text(description);
-}
-
-IUnknown* CreateControl() {
-  CLSID clsid;
-  if (FAILED(CLSIDFromProgID(L"ctlUSBORVA.USBORVA", &clsid))) return nullptr;
-  IUnknown* control = nullptr;
-  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                   reinterpret_cast<void**>(&control));
-  return control;
 }
 
 bool PortOpen(_USBORVA* control) {
@@ -428,15 +396,6 @@ void PersistSwitch(Host& host, IUnknown* unknown) {
   Check("switch off: saved", persist->Save(&host, TRUE, TRUE) == S_OK);
   Check("switch off: no CardData in the bag", host.bag.count(L"CardData") == 0);
   persist->Release();
-}
-
-void Pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  while (static_cast<LONG>(end - GetTickCount()) > 0) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
 }
 
 // The scenario sends a track item holding the byte 0xC0, then 'A'.

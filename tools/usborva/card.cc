@@ -192,10 +192,7 @@ int RunTrack(USBORVA& control, const Args& args, std::ostream& out, std::ostream
 
 int RunCard(CommandArgs raw, std::ostream& out, std::ostream& err) {
   const Args args = ParseArgs(raw, kSpecs);
-  if (args.Has("help")) {
-    out << HelpText("card");
-    return kExitOk;
-  }
+  if (HelpAsked(args, "card", out)) return kExitOk;
   Validate(args);
   const std::string& what = args.positionals()[0];
   const bool track_json = what == "track" && args.Has("json");

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "args.h"
+
 namespace usborva::cli {
 
 // Each command takes its arguments (after the command name) and returns the exit status.
@@ -35,6 +37,10 @@ int RunTool(CommandArgs args, std::ostream& out, std::ostream& err);
 
 // Usage text of a command ("" for the overview); empty view for an unknown command.
 std::string_view HelpText(std::string_view command);
+
+// --help given: the command's usage text goes to out and the answer is true, and the
+// command then ends with kExitOk.
+bool HelpAsked(const Args& args, std::string_view command, std::ostream& out);
 
 // --reveal: the warning on stderr, and card numbers shown as they are on out from now on.
 void WarnReveal(std::ostream& out, std::ostream& err);

@@ -173,6 +173,12 @@ std::string_view HelpText(std::string_view command) {
   return {};
 }
 
+bool HelpAsked(const Args& args, std::string_view command, std::ostream& out) {
+  if (!args.Has("help")) return false;
+  out << HelpText(command);
+  return true;
+}
+
 void WarnReveal(std::ostream& out, std::ostream& err) {
   RevealCardNumbers(out);
   err << "warning: --reveal prints clear card data and PIN blocks; keep this output private\n";

@@ -35,7 +35,7 @@ constexpr IdentityField kIdentity[] = {
     {"MSRLabel", &USBORVA::get_MSRLabel},
 };
 
-std::string ByteArg(const char* name, uint8_t value) {
+std::string ByteArg(std::string_view name, uint8_t value) {
   return std::string(name) + "=" + std::to_string(value);
 }
 
@@ -195,53 +195,31 @@ Reporter::Detail Reporter::CardDetail() const {
   return detail;
 }
 
-void Reporter::CardDataChanged() {
-  const CardView view = ParseCardView(control_->get_Track1Data() + control_->get_Track2Data());
-  Event("CardDataChanged", JsonObject(), CardHeadline(view, options_.reveal), CardDetail());
-}
-
-void Reporter::CardDataError() {
-  Event("CardDataError", JsonObject(), "the terminal could not read the card");
-}
-
-void Reporter::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                                   uint8_t& DeviceStatus) {
-  Event("DeviceStatusChanged",
-        JsonObject()
-            .AddInt("DeviceState", DeviceState)
-            .AddInt("SessionStatus", SessionStatus)
-            .AddInt("DeviceStatus", DeviceStatus),
-        ByteArg("DeviceState", DeviceState) + " " + ByteArg("SessionStatus", SessionStatus) + " " +
-            ByteArg("DeviceStatus", DeviceStatus));
-}
-
-void Reporter::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) {
-  Event("CardStatusChanged",
-        JsonObject()
-            .AddInt("OpStatus", OpStatus)
-            .AddInt("CardStatus", CardStatus)
-            .AddInt("CardType", CardType),
-        ByteArg("OpStatus", OpStatus) + " " + ByteArg("CardStatus", CardStatus) + " " +
-            ByteArg("CardType", CardType));
-}
-
-void Reporter::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
-  const String epb = options_.reveal ? EPB : Hidden(EPB);
-  Event("PINResponse",
-        JsonObject().AddInt("OpStatus", OpStatus).AddString("KSN", KSN).AddString("EPB", epb),
-        ByteArg("OpStatus", OpStatus) + " KSN=" + Printable(KSN) +
-            " EPB=" + (options_.reveal ? Printable(EPB) : "(hidden)"));
-}
-
-void Reporter::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
-  Event("SelectResponse",
-        JsonObject().AddInt("OpStatus", OpStatus).AddInt("KeyPressed", KeyPressed),
-        ByteArg("OpStatus", OpStatus) + " " + ByteArg("KeyPressed", KeyPressed));
-}
-
-void Reporter::DisplayDone(uint8_t& DisplayStatus) {
-  Event("DisplayDone", JsonObject().AddInt("DisplayStatus", DisplayStatus),
-        ByteArg("DisplayStatus", DisplayStatus));
+void Reporter::Forward(const RaisedEvent& event) {
+  const std::string_view name = EventName(event.id);
+  if (event.id == EventId::kCardDataChanged) {
+    const CardView view = ParseCardView(control_->get_Track1Data() + control_->get_Track2Data());
+    Event(name, JsonObject(), CardHeadline(view, options_.reveal), CardDetail());
+    return;
+  }
+  if (event.id == EventId::kCardDataError) {
+    Event(name, JsonObject(), "the terminal could not read the card");
+    return;
+  }
+  JsonObject args;
+  std::string human;
+  const auto byte_names = EventByteNames(event.id);
+  for (size_t i = 0; i < event.byte_count; ++i) {
+    args.AddInt(byte_names[i], event.bytes[i]);
+    human += (i > 0 ? " " : "") + ByteArg(byte_names[i], event.bytes[i]);
+  }
+  if (event.id == EventId::kPINResponse) {
+    args.AddString("KSN", *event.KSN)
+        .AddString("EPB", options_.reveal ? *event.EPB : Hidden(*event.EPB));
+    human += " KSN=" + Printable(*event.KSN) +
+             " EPB=" + (options_.reveal ? Printable(*event.EPB) : "(hidden)");
+  }
+  Event(name, args, human);
 }
 
 JsonObject Reporter::FinalProperties() const {

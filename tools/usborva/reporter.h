@@ -14,6 +14,7 @@
 #include "json.h"
 #include "usborva/connection.h"
 #include "usborva/events.h"
+#include "usborva/forwarding_event_sink.h"
 #include "usborva/usborva.h"
 
 namespace usborva::cli {
@@ -31,7 +32,7 @@ struct ReportOptions {
 // open, every event with its arguments and the properties a handler would read, the
 // terminal coming and going, and the final properties at close. It is the control's event
 // sink, so events are printed from inside the handler, as a host would handle them.
-class Reporter : public EventSink {
+class Reporter : public ForwardingEventSink {
  public:
   using Clock = std::function<std::chrono::milliseconds()>;
 
@@ -55,16 +56,9 @@ class Reporter : public EventSink {
 
   uint64_t events() const { return events_; }
 
-  void CardDataChanged() override;
-  void CardDataError() override;
-  void DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                           uint8_t& DeviceStatus) override;
-  void CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) override;
-  void PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) override;
-  void SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) override;
-  void DisplayDone(uint8_t& DisplayStatus) override;
-
  private:
+  // Prints the event with its arguments; the card's events with what a handler reads.
+  void Forward(const RaisedEvent& event) override;
   void PrintLine(const std::string& text);
   void PrintJson(const JsonObject& object);
   struct Detail {

@@ -81,10 +81,7 @@ int RunSettings(CommandArgs raw, std::ostream& out, std::ostream& err) {
   static constexpr OptionSpec kSpecs[] = {
       {"help", OptionKind::kFlag}, {"reveal", OptionKind::kFlag}, {"json", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
-  if (args.Has("help")) {
-    out << HelpText("settings");
-    return kExitOk;
-  }
+  if (HelpAsked(args, "settings", out)) return kExitOk;
   CheckPositionals(args);
   if (args.Has("reveal")) WarnReveal(out, err);
   const bool json = args.Has("json");
@@ -120,10 +117,7 @@ int RunSettings(CommandArgs raw, std::ostream& out, std::ostream& err) {
 int RunAbout(CommandArgs raw, std::ostream& out, std::ostream&) {
   static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag}, {"json", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
-  if (args.Has("help")) {
-    out << HelpText("about");
-    return kExitOk;
-  }
+  if (HelpAsked(args, "about", out)) return kExitOk;
   ExpectPositionals(args, 0, 0, "usborva about");
   EventLoop loop;
   HostOptions options;

@@ -44,10 +44,7 @@ UsageError UnknownCommand(std::string_view name) {
 int RunHelp(CommandArgs args, std::ostream& out) {
   static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag}};
   const Args parsed = ParseArgs(args, kSpecs);
-  if (parsed.Has("help")) {
-    out << HelpText("help");
-    return kExitOk;
-  }
+  if (HelpAsked(parsed, "help", out)) return kExitOk;
   ExpectPositionals(parsed, 0, 1, "usborva help [COMMAND]");
   const std::string command = parsed.positionals().empty() ? "" : parsed.positionals()[0];
   const std::string_view text = HelpText(command);

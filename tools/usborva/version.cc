@@ -39,10 +39,7 @@ void PrintVersion(std::ostream& out) {
 int RunVersion(CommandArgs raw, std::ostream& out, std::ostream&) {
   static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag}};
   const Args args = ParseArgs(raw, kSpecs);
-  if (args.Has("help")) {
-    out << HelpText("version");
-    return kExitOk;
-  }
+  if (HelpAsked(args, "version", out)) return kExitOk;
   ExpectPositionals(args, 0, 0, "usborva version");
   PrintVersion(out);
   return kExitOk;

@@ -10,30 +10,10 @@
 #include <vector>
 
 #include "usborva/container.h"
+#include "usborva/forwarding_event_sink.h"
+#include "usborva_test/manual_timer.h"
 
 namespace usborva::test {
-
-class RecordingContainer;
-
-// A timer that ticks only when the test says so.
-class ManualTimer : public Timer {
- public:
-  ManualTimer(RecordingContainer* owner, std::function<void()> on_tick)
-      : owner_(owner), on_tick_(std::move(on_tick)) {}
-  ~ManualTimer() override;
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  bool Enabled() const override { return enabled_; }
-  void SetInterval(int32_t milliseconds) override { interval_ = milliseconds; }
-  int32_t Interval() const override { return interval_; }
-  // Delivers one tick if the timer is enabled; true when it did.
-  bool Tick();
-
- private:
-  RecordingContainer* owner_;
-  std::function<void()> on_tick_;
-  bool enabled_ = false;
-  int32_t interval_ = 0;
-};
 
 // An event as the host received it, rendered as "Name(arg, arg)" for easy comparison.
 struct RecordedEvent {
@@ -42,7 +22,7 @@ struct RecordedEvent {
 
 // A container that records what the control asks of it: notifications, events, message
 // boxes, settings; with switches to make UserMode or PropertyChanged fail.
-class RecordingContainer : public Container, public EventSink {
+class RecordingContainer : public Container, public ForwardingEventSink {
  public:
   bool UserMode() override;
   void PropertyChanged(std::u16string_view name) override;
@@ -57,16 +37,6 @@ class RecordingContainer : public Container, public EventSink {
   // Records each connection notification as "change(detail)": the reason of an open that
   // failed, the error of a loss, the product ID (decimal) of a return, the status of idle.
   void ConnectionChanged(const ConnectionNotice& notice) override;
-
-  // EventSink
-  void CardDataChanged() override;
-  void CardDataError() override;
-  void DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
-                           uint8_t& DeviceStatus) override;
-  void CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) override;
-  void PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) override;
-  void SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) override;
-  void DisplayDone(uint8_t& DisplayStatus) override;
 
   // Ticks every timer of this container once (the one timer of one control, usually).
   // Returns how many ticked.
@@ -94,7 +64,8 @@ class RecordingContainer : public Container, public EventSink {
   void Forget(ManualTimer* timer);
 
  private:
-  void Record(std::string text);
+  // Records the event as "Name(arg,arg)": byte arguments in decimal, texts as UTF-8.
+  void Forward(const RaisedEvent& event) override;
   std::vector<ManualTimer*> timers_;
 };
 
