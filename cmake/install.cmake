@@ -21,7 +21,8 @@ foreach(module ${top_targets})
 endforeach()
 
 # The combined library takes every object of every archive (the modules are built with
-# position-independent code), so registrations such as the native HID backend's come along.
+# position-independent code), so every exported function is in it whether or not another
+# module calls it.
 set(usborva_lib_source ${CMAKE_CURRENT_BINARY_DIR}/usborva_lib.cc)
 file(WRITE ${usborva_lib_source}.in
      "// The combined library: its contents are the module archives, linked whole.\n")

@@ -13,9 +13,6 @@
 #include "usborva/scenario.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
-#ifdef __linux__
-#include "usborva/hidraw_hid_system.h"
-#endif
 
 // The control's events arrive here, on the loop's thread, as they would in a form.
 class Handlers : public usborva::EventSink {
@@ -32,9 +29,6 @@ class Handlers : public usborva::EventSink {
 };
 
 int main(int argc, char** argv) {
-#ifdef __linux__
-  usborva::InstallNativeHidSystem();
-#endif
   const std::unique_ptr<usborva::SimulatedHidSystem> simulated = usborva::NewSimulatedHidSystem();
   std::optional<usborva::scenario::Player> player;
   std::optional<usborva::ScopedHidSystem> use_simulated;

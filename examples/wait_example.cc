@@ -32,9 +32,6 @@ void ShowWhy(const usborva::TerminalChoice& choice) {
 }
 
 int main(int argc, char** argv) {
-#ifdef __linux__
-  usborva::InstallNativeHidSystem();
-#endif
   usborva::TerminalChoice choice;
   const char* scenario_file = nullptr;
   for (int i = 1; i < argc; ++i) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data) + section_length + key_length,
                         size - section_length - key_length);
   std::string buffer(buffer_size + 1, '\x7F');
-  uint32_t n = usborva::transport::ReadProfileString(text, section.c_str(), key.c_str(), "FALSE",
-                                                     buffer.data(), buffer_size);
+  uint32_t n = usborva::hid_system::ReadProfileString(text, section.c_str(), key.c_str(), "FALSE",
+                                                      buffer.data(), buffer_size);
   if (buffer_size == 0 ? n != 0 : (n >= buffer_size || buffer[n] != '\0')) __builtin_trap();
   if (buffer[buffer_size] != '\x7F') __builtin_trap();  // nothing past the size given
   return 0;

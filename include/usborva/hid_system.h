@@ -34,6 +34,8 @@ inline constexpr uint32_t kErrorInvalidParameter = 87;
 inline constexpr uint32_t kErrorNoMoreItems = 259;
 inline constexpr uint32_t kErrorOperationAborted = 995;
 inline constexpr uint32_t kErrorDeviceNotConnected = 1167;
+// A record of the caller's whose cbSize is not one of the sizes the system knows.
+inline constexpr uint32_t kErrorInvalidUserBuffer = 1784;
 
 // Flags and modes the transport passes.
 inline constexpr uint32_t kDigcfPresent = 0x02;
@@ -45,6 +47,24 @@ inline constexpr uint32_t kFileShareWrite = 2;
 inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kFileFlagOverlapped = 0x40000000u;
 inline constexpr uint32_t kHidpStatusSuccess = 0x00110000u;
+// HidP_GetCaps on something that is not preparsed data (HIDP_STATUS_INVALID_PREPARSED_DATA).
+inline constexpr uint32_t kHidpStatusInvalidPreparsedData = 0xC0110001u;
+
+// NTSTATUS values a driver leaves in OVERLAPPED.Internal while and after it serves a read.
+inline constexpr uintptr_t kStatusSuccess = 0;
+inline constexpr uintptr_t kStatusPending = 0x103;
+inline constexpr uintptr_t kStatusCancelled = 0xC0000120u;
+inline constexpr uintptr_t kStatusDeviceNotConnected = 0xC000009Du;
+
+// Sizes of the records the transport fills, as a 32-bit program lays them out (the layout
+// the transport's logic was written for); cbSize / Size fields carry them.
+inline constexpr uint32_t kHidAttributesSize = 12;          // HIDD_ATTRIBUTES
+inline constexpr uint32_t kDeviceInterfaceDataSize32 = 28;  // SP_DEVICE_INTERFACE_DATA
+// SP_DEVICE_INTERFACE_DETAIL_DATA_A: a 4-byte cbSize, then the zero-terminated device path.
+// cbSize is 5 in a 32-bit process and 8 in a 64-bit one; both put the path at byte 4.
+inline constexpr uint32_t kDetailDataCbSize32 = 5;
+inline constexpr uint32_t kDetailDataCbSize64 = 8;
+inline constexpr uint32_t kDetailDataPathOffset = 4;
 
 struct USBORVA_EXPORT Guid {
   uint32_t Data1 = 0;
@@ -53,6 +73,11 @@ struct USBORVA_EXPORT Guid {
   uint8_t Data4[8] = {};
   friend bool operator==(const Guid&, const Guid&) = default;
 };
+
+// The HID device interface class, {4D1E55B2-F16F-11CF-88CB-001111000030}: what
+// HidD_GetHidGuid answers on every system.
+inline constexpr Guid kHidInterfaceGuid{
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // SP_DEVICE_INTERFACE_DATA.
 struct USBORVA_EXPORT DeviceInterfaceData {
@@ -76,6 +101,7 @@ struct USBORVA_EXPORT HidAttributes {
   uint16_t ProductID = 0;
   uint16_t VersionNumber = 0;
 };
+static_assert(sizeof(HidAttributes) == kHidAttributesSize);
 
 // HIDP_CAPS: the fields the transport reads, plus those a backend naturally fills.
 struct USBORVA_EXPORT HidCaps {
@@ -95,73 +121,129 @@ struct USBORVA_EXPORT Overlapped {
   Handle hEvent = 0;
 };
 
+// The contract every backend keeps, for every operation below: it is called on the thread
+// that installed (or natively owns) the system, never re-entrantly; it never throws; a
+// failure returns false (or the stated failure value) and sets the thread's last error,
+// which GetLastError() answers until the next failing call; a success may leave the last
+// error as it was. No operation but the reads blocks, and those only when asked to wait.
+// Memory the caller passes stays the caller's; a backend writes only within the lengths
+// given. Handles a backend issues it also frees, when the caller hands them back to the
+// matching release call (SetupDiDestroyDeviceInfoList, HidD_FreePreparsedData,
+// CloseHandle); an unknown handle fails with kErrorInvalidHandle and touches nothing.
 class USBORVA_EXPORT HidSystem {
  public:
   virtual ~HidSystem() = default;
 
-  // --- discovery (setupapi / hid.dll)
+  // --- discovery (setupapi / hid.dll). Called when a port opens and on every reconnect
+  // attempt of the poll loop; may do bus or file-system I/O, never block on a device.
+
+  // The HID device interface class (kHidInterfaceGuid). Cannot fail.
   virtual void HidD_GetHidGuid(Guid* hid_guid) = 0;
-  // No enumerator, no window. kInvalidHandleValue on failure.
+  // A device information set of the interfaces of class_guid present now (kDigcfPresent),
+  // as interfaces (kDigcfDeviceInterface). No enumerator, no window. kInvalidHandleValue on
+  // failure. The caller frees the set with SetupDiDestroyDeviceInfoList.
   virtual Handle SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) = 0;
-  // No device-info data. False (last error kErrorNoMoreItems) ends the enumeration.
+  // Fills data for member member_index (from 0) of the set. No device-info data. False with
+  // kErrorNoMoreItems ends the enumeration; the caller sets data->cbSize (a backend may
+  // refuse another than kDeviceInterfaceDataSize32 or the native size with
+  // kErrorInvalidUserBuffer).
   virtual bool SetupDiEnumDeviceInterfaces(Handle device_info_set, const Guid& interface_guid,
                                            int32_t member_index, DeviceInterfaceData* data) = 0;
   // With buffer null and size 0: false with last error kErrorInsufficientBuffer, and the
   // required size. With a buffer: SP_DEVICE_INTERFACE_DETAIL_DATA_A (cbSize in the first
-  // four bytes, DevicePath from byte 4, zero-terminated). No device-info data.
+  // four bytes, kDetailDataCbSize32 or kDetailDataCbSize64, else kErrorInvalidUserBuffer;
+  // DevicePath from byte 4, zero-terminated); too small a buffer gives
+  // kErrorInsufficientBuffer again. No device-info data.
   virtual bool SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
                                                 const DeviceInterfaceData& data, uint8_t* buffer,
                                                 uint32_t buffer_size, uint32_t* required_size) = 0;
+  // Frees the set and everything its records named.
   virtual bool SetupDiDestroyDeviceInfoList(Handle device_info_set) = 0;
 
-  // --- open, identity and caps
-  // No template. kInvalidHandleValue on failure (last error set).
+  // --- open, identity and caps. Called while a port opens or reconnects, for each candidate.
+
+  // Opens the device at path (a path a detail query gave). desired_access is
+  // kGenericRead | kGenericWrite, or 0 for a query-only handle whose reads and feature
+  // reports fail with kErrorAccessDenied. No template. kInvalidHandleValue on failure (last
+  // error set: kErrorFileNotFound, kErrorAccessDenied, ...). The handle must not be
+  // inherited by child processes; the caller closes it with CloseHandle.
   virtual Handle CreateFileA(const char* path, uint32_t desired_access, uint32_t share_mode,
                              const SecurityAttributes* security, uint32_t creation_disposition,
                              uint32_t flags_and_attributes) = 0;
+  // Vendor, product and version of an open device; Size is kHidAttributesSize.
   virtual bool HidD_GetAttributes(Handle device, HidAttributes* attributes) = 0;
+  // A preparsed-data handle for the device's report descriptor; the caller frees it with
+  // HidD_FreePreparsedData, which a handle closed meanwhile does not do.
   virtual bool HidD_GetPreparsedData(Handle device, Handle* preparsed_data) = 0;
   virtual bool HidD_FreePreparsedData(Handle preparsed_data) = 0;
-  // kHidpStatusSuccess on success.
+  // The report lengths (byte 0, the report ID, included). kHidpStatusSuccess on success,
+  // kHidpStatusInvalidPreparsedData for a handle that is not preparsed data; caps untouched
+  // on failure.
   virtual uint32_t HidP_GetCaps(Handle preparsed_data, HidCaps* caps) = 0;
 
-  // --- events and overlapped input
-  // No attributes, no name.
+  // --- events and overlapped input. Called from the poll tick: no allocation, no blocking
+  // (GetOverlappedResult with wait false), at most one non-blocking step of I/O.
+
+  // An event for the overlapped read. No attributes, no name. The caller closes it.
   virtual Handle CreateEventA(bool manual_reset, bool initial_state) = 0;
   virtual bool ResetEvent(Handle event) = 0;
-  // True: complete now. False with kErrorIoPending: outstanding; the backend keeps the
-  // buffer and writes the report into it when it arrives, as a driver does.
+  // Reads one input report into buffer (bytes_to_read is the caps input length). True:
+  // complete now, *bytes_read set. False with kErrorIoPending: outstanding; the backend keeps
+  // the buffer and writes the report into it when it arrives, as a driver does, so the caller
+  // must keep the buffer until the read completes or is cancelled. A gone device fails with
+  // kErrorDeviceNotConnected.
   virtual bool ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read,
                         uint32_t* bytes_read, Overlapped* overlapped) = 0;
-  // True: complete. False with kErrorIoIncomplete: still outstanding.
+  // True: complete, *bytes set. False with kErrorIoIncomplete: still outstanding (only when
+  // wait is false); any other error ended the read (kErrorOperationAborted after CancelIo,
+  // kErrorDeviceNotConnected after an unplug).
   virtual bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
                                    bool wait) = 0;
   // When CancelIo returns, the backend no longer touches the buffer of a cancelled read.
   virtual bool CancelIo(Handle device) = 0;
+  // Closes a device or event handle; a read still outstanding on a device is cancelled first.
+  // The transport never closes 0 or kInvalidHandleValue; a backend that issues its own
+  // handle numbers fails such a call with kErrorInvalidHandle.
   virtual bool CloseHandle(Handle object) = 0;
 
-  // --- feature reports and strings
-  // The Boolean byte of the Windows call: 1 success, 0 failure.
+  // --- feature reports and strings. Called from host calls on an open port (never from
+  // the poll tick); each is one exchange with the device and may wait for its answer.
+
+  // The Boolean byte of the Windows call: 1 success, 0 failure. report[0] is the report ID
+  // and length the caps feature length; a Get fills report (bytes past a short answer
+  // zeroed).
   virtual uint8_t HidD_GetFeature(Handle device, uint8_t* report, uint32_t length) = 0;
   virtual uint8_t HidD_SetFeature(Handle device, uint8_t* report, uint32_t length) = 0;
-  // UTF-16LE into buffer, NUL-terminated when shorter than the buffer.
+  // UTF-16LE into buffer (length in bytes), NUL-terminated when shorter than the buffer.
   virtual bool HidD_GetSerialNumberString(Handle device, void* buffer, uint32_t length) = 0;
   virtual bool HidD_GetProductString(Handle device, void* buffer, uint32_t length) = 0;
   virtual bool HidD_GetIndexedString(Handle device, uint32_t string_index, void* buffer,
                                      uint32_t length) = 0;
 
-  // --- configuration: the INI value reader, given a bare file name
-  // Copies at most size - 1 characters and a NUL into buffer; returns the count copied.
+  // --- configuration: the INI value reader, given a bare file name (found in the
+  // configuration directory). Called while a port opens; reads one bounded file.
+  // Copies at most size - 1 characters and a NUL into buffer; returns the count copied. A
+  // missing file, section or key gives default_value. The emulating backends give "" for a
+  // file that exists but cannot be read, so a file meant to restrict terminals never
+  // silently stops restricting (the Windows profile reader gives the default).
   virtual uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                             const char* default_value, char* buffer, uint32_t size,
                                             const char* file_name) = 0;
 
-  // The last error of the most recent failed call on this thread.
+  // The last error of the most recent failed call on this thread. Never fails, never
+  // changes the last error.
   virtual uint32_t GetLastError() = 0;
 };
 
+// The build's native backend as the calling thread sees it: the system ThreadHidSystem()
+// answers while nothing is installed. The backend is chosen when the library is built (the
+// CMake cache variable USBORVA_BACKEND: hidraw on Linux, the Windows HID stack in the
+// Windows component, elsewhere a machine with no devices) and provides this function; the
+// seam itself knows no backend. The system lives as long as the thread (or the process).
+USBORVA_EXPORT HidSystem& NativeHidSystem();
+
 // The HidSystem of the calling thread. Each thread has its own; until one is installed the
-// build's native backend serves (or, where the build has none, a machine with no devices).
+// build's native backend serves.
 USBORVA_EXPORT HidSystem& ThreadHidSystem();
 // Installs system for the calling thread (nullptr restores the default); returns the
 // previous one. The caller keeps ownership and must keep it alive while it is installed.
@@ -179,13 +261,6 @@ class USBORVA_EXPORT ScopedHidSystem {
  private:
   HidSystem* previous_;
 };
-
-// Lets a platform library provide the native backend without the core knowing it. The
-// factory is called once per thread, on the thread's first use of ThreadHidSystem() with
-// nothing installed; the system it returns must live as long as that thread (a
-// thread_local serves). nullptr, or no factory at all, gives a machine with no devices.
-using HidSystemFactory = HidSystem* (*)();
-USBORVA_EXPORT void SetNativeHidSystemFactory(HidSystemFactory factory);
 
 }  // namespace usborva
 

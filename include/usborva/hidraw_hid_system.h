@@ -17,10 +17,6 @@ struct USBORVA_EXPORT HidrawRoots {
   std::string dev_root = "/dev";
 };
 
-// The roots named by USBORVA_SYSFS_ROOT and USBORVA_DEV_ROOT where set and not empty, else
-// the defaults.
-USBORVA_EXPORT HidrawRoots HidrawRootsFromEnvironment();
-
 // The HID stack over Linux hidraw. Each operation keeps the contract the transport relies
 // on; how it is met:
 // - Enumeration lists <sysfs>/class/hidraw in node-number order; the device path of each
@@ -46,7 +42,9 @@ USBORVA_EXPORT HidrawRoots HidrawRootsFromEnvironment();
 // Never throws. One instance serves one thread.
 class USBORVA_EXPORT HidrawHidSystem final : public HidSystem {
  public:
-  HidrawHidSystem();  // roots from the environment
+  // The machine's own /sys and /dev: nothing in the environment redirects them.
+  HidrawHidSystem();
+  // Other roots: a test's fake sysfs and device tree.
   explicit HidrawHidSystem(HidrawRoots roots);
   ~HidrawHidSystem() override;
   HidrawHidSystem(const HidrawHidSystem&) = delete;
@@ -99,12 +97,6 @@ class USBORVA_EXPORT HidrawHidSystem final : public HidSystem {
  private:
   std::unique_ptr<Impl> impl_;
 };
-
-// Makes the hidraw backend the native HidSystem of this program: threads without an
-// installed HidSystem get their own HidrawHidSystem with the environment's roots. Linking
-// the backend library does this by itself only where its registration object is loaded
-// (always for the shared library); programs linking the static libraries call this.
-USBORVA_EXPORT void InstallNativeHidSystem();
 
 }  // namespace usborva
 

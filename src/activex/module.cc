@@ -12,7 +12,6 @@
 #include "activex/interface_table.h"
 #include "activex/message_timer.h"
 #include "activex/registration.h"
-#include "platform/win32/win32_hid_system.h"
 
 namespace usborva::activex {
 namespace {
@@ -95,7 +94,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     usborva::activex::module_handle = instance;
     DisableThreadLibraryCalls(instance);
     usborva::activex::MessageTimer::RegisterWindowClass(instance);
-    usborva::win32::InstallNativeHidSystem();
   } else if (reason == DLL_PROCESS_DETACH) {
     usborva::activex::MessageTimer::UnregisterWindowClass(instance);
   }

@@ -7,9 +7,6 @@
 
 #include "c_api/handles.h"
 #include "usborva/usborva_c.h"
-#if defined(USBORVA_HAVE_HIDRAW)
-#include "usborva/hidraw_hid_system.h"
-#endif
 
 namespace usborva::c_api {
 
@@ -65,9 +62,6 @@ int32_t usborva_host_create(uint32_t flags, usborva_host** out) {
     if ((flags & ~usborva::c_api::kKnownFlags) != 0) {
       throw InterfaceError(USBORVA_E_INVALID_ARGUMENT);
     }
-#if defined(USBORVA_HAVE_HIDRAW)
-    usborva::InstallNativeHidSystem();
-#endif
     std::unique_ptr<usborva_host> host = usborva::c_api::MakeHost(flags);
     usborva::c_api::Register(host.get());
     *out = host.release();

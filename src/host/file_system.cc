@@ -12,8 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "hid_system/bounded_file.h"
 #include "platform/posix/retry_on_interrupt.h"
-#include "transport/bounded_file.h"
 #include "usborva/automation_error.h"
 
 namespace usborva::host {
@@ -61,13 +61,13 @@ std::string ParentFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileIfExists(const std::string& path, size_t max_bytes) {
-  transport::BoundedFile file = transport::ReadBoundedFile(path, max_bytes);
+  hid_system::BoundedFile file = hid_system::ReadBoundedFile(path, max_bytes);
   switch (file.outcome) {
-    case transport::BoundedFile::Outcome::kRead:
+    case hid_system::BoundedFile::Outcome::kRead:
       return std::move(file.text);
-    case transport::BoundedFile::Outcome::kMissing:
+    case hid_system::BoundedFile::Outcome::kMissing:
       return std::nullopt;
-    case transport::BoundedFile::Outcome::kRefused:
+    case hid_system::BoundedFile::Outcome::kRefused:
       break;
   }
   throw AutomationError(error::kPathFileAccessError, std::move(file.problem));

@@ -12,12 +12,8 @@
 namespace usborva::transport {
 namespace {
 
-constexpr uint32_t kInterfaceDataSize = 28;  // SP_DEVICE_INTERFACE_DATA, 32-bit layout
-constexpr uint32_t kDetailDataSize = 5;      // SP_DEVICE_INTERFACE_DETAIL_DATA_A, 32-bit
-constexpr uint32_t kDevicePathOffset = 4;
 // Larger than any device path; a backend naming a larger detail is not believed.
 constexpr uint32_t kMaxDetailSize = 64 * 1024;
-constexpr uint32_t kAttributesSize = 12;
 constexpr uint32_t kSecurityAttributesSize = 12;
 constexpr uint32_t kStringBufferLength = 128;
 
@@ -32,11 +28,11 @@ std::optional<std::string> DevicePath(HidSystem& hid, Handle set, const DeviceIn
   }
   // One byte more than asked for keeps the path terminated whatever the backend writes;
   // never less than the header the cbSize goes into.
-  std::vector<uint8_t> detail(std::max(required, kDetailDataSize) + 1, 0);
-  std::memcpy(detail.data(), &kDetailDataSize, sizeof kDetailDataSize);
+  std::vector<uint8_t> detail(std::max(required, kDetailDataCbSize32) + 1, 0);
+  std::memcpy(detail.data(), &kDetailDataCbSize32, sizeof kDetailDataCbSize32);
   uint32_t required_again = 0;
   hid.SetupDiGetDeviceInterfaceDetailA(set, data, detail.data(), required, &required_again);
-  return std::string(reinterpret_cast<const char*>(detail.data() + kDevicePathOffset));
+  return std::string(reinterpret_cast<const char*>(detail.data() + kDetailDataPathOffset));
 }
 
 // Destroys the device-information set however the walk over it ends.
@@ -103,7 +99,7 @@ bool ForEachInterfacePath(HidSystem& hid, const std::function<bool(const std::st
   InfoSetGuard guard(hid, set);
   for (int32_t index = 0;; ++index) {
     DeviceInterfaceData data;
-    data.cbSize = kInterfaceDataSize;
+    data.cbSize = kDeviceInterfaceDataSize32;
     if (!hid.SetupDiEnumDeviceInterfaces(set, hid_guid, index, &data)) break;
     const std::optional<std::string> path = DevicePath(hid, set, data);
     if (path && !visit(*path)) break;
@@ -119,7 +115,7 @@ CandidateOutcome TryCandidate(HidSystem& hid, DeviceRecord& record, const std::s
     outcome.error = hid.GetLastError();
     return outcome;
   }
-  record.DeviceAttributes.Size = kAttributesSize;
+  record.DeviceAttributes.Size = kHidAttributesSize;
   if (!hid.HidD_GetAttributes(record.DeviceHandle, &record.DeviceAttributes)) {
     return Refuse(hid, record, outcome, InterfaceVerdict::kCannotIdentify, true);
   }

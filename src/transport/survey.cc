@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "transport/candidate.h"
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 #include "transport/transport.h"
 #include "usborva/discovery.h"
 #include "usborva/last_error.h"
@@ -31,7 +31,7 @@ class ScratchRecord {
 std::string InParentheses(uint32_t error) { return " (" + LastErrorText(error) + ")"; }
 
 std::string ConfigFileRefusal() {
-  const std::string problem = transport::ConfigFileProblem(transport::kConfigFileName);
+  const std::string problem = hid_system::ConfigFileProblem(transport::kConfigFileName);
   if (!problem.empty()) return "refused: the configuration file is unusable (" + problem + ")";
   return "refused by the configuration file (UseConfigFile is neither TRUE nor FALSE)";
 }

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "hid_system/terminal_vendor.h"
 #include "transport/device_record.h"
 #include "usborva/discovery.h"
 
 namespace usborva::transport {
 
-inline constexpr uint16_t kTerminalVendorId = 0x2A5C;
+using hid_system::kTerminalVendorId;
 inline constexpr uint16_t kBuiltInProductIds[] = {0x4C21, 0x4C2B};
 inline constexpr const char kConfigFileName[] = "QXORVA.cfg";
 

@@ -20,10 +20,8 @@ class ExitCodeTest : public testing::TestWithParam<ExitCase> {};
 
 TEST_P(ExitCodeTest, StatusAndMessage) {
   RunOptions options;
-  // No terminal on the native backend: empty sysfs and device roots.
-  TempDir empty;
-  options.env = {{"USBORVA_SYSFS_ROOT", empty.path().string()},
-                 {"USBORVA_DEV_ROOT", empty.path().string()}};
+  // No terminal on the native backend: the tool built on the machine with no devices.
+  options.program = USBORVA_TOOL_NO_DEVICES;
   const RunResult result = RunTool(GetParam().args, options);
   EXPECT_EQ(result.status, GetParam().status) << result.err;
   EXPECT_NE(result.err.find(GetParam().err_part), std::string::npos) << result.err;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/null/null_hid_system.h"
 #include "transport_fixture.h"
 #include "usborva/hid_system_wrapper.h"
 
@@ -13,6 +14,8 @@ namespace usborva::transport {
 namespace {
 
 TEST(HidSystemTest, WithoutABackendTheMachineHasNoDevicesButPortsCanBePrepared) {
+  null::NullHidSystem machine;  // the native backend of a platform without one of its own
+  ScopedHidSystem installed(machine);
   ThreadDeviceRecord() = DeviceRecord{};
   EXPECT_TRUE(InitTransport());
   OpenDevice();
@@ -36,21 +39,17 @@ TEST(HidSystemTest, InstalledSystemsAreTheThreadsOwn) {
   EXPECT_EQ(&ThreadHidSystem(), before);
 }
 
-HidSystem* FactoryMachine() {
-  thread_local const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
-  return machine.get();
-}
-
-TEST(HidSystemTest, NativeFactoryServesThreadsThatInstalledNothing) {
-  SetNativeHidSystemFactory(&FactoryMachine);
+TEST(HidSystemTest, NativeBackendServesThreadsThatInstalledNothing) {
+  const std::unique_ptr<SimulatedHidSystem> machine = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*machine);
   HidSystem* used = nullptr;
-  HidSystem* made = nullptr;
+  HidSystem* native = nullptr;
   std::thread([&] {
     used = &ThreadHidSystem();
-    made = FactoryMachine();
+    native = &NativeHidSystem();
   }).join();
-  SetNativeHidSystemFactory(nullptr);
-  EXPECT_EQ(used, made);
+  EXPECT_EQ(used, native);
+  EXPECT_NE(&NativeHidSystem(), machine.get());
 }
 
 // Watches opens only; everything else, the last error included, is the wrapped machine's.

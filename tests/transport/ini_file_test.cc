@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -22,6 +22,13 @@
 
 namespace usborva::transport {
 namespace {
+
+// The reader lives beside the seam, which the backends share; the transport reads through it.
+using hid_system::ConfigDirectory;
+using hid_system::ConfigFilePath;
+using hid_system::ConfigFileProblem;
+using hid_system::kMaxConfigFileBytes;
+using hid_system::ReadProfileString;
 
 std::string Read(std::string_view text, const char* section, const char* key,
                  const char* default_value = "DEF", uint32_t size = 2048) {

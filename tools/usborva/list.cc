@@ -9,6 +9,7 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "hid_system/ini_file.h"
 #include "json.h"
 #include "monitor.h"
 #include "session.h"

@@ -3,21 +3,7 @@
 
 #include <sstream>
 
-#if defined(USBORVA_HAVE_HIDRAW)
-#include "usborva/hidraw_hid_system.h"
-#endif
-
 namespace usborva::cli {
-namespace {
-
-HidSystem& NativeHidSystem() {
-#if defined(USBORVA_HAVE_HIDRAW)
-  InstallNativeHidSystem();
-#endif
-  return ThreadHidSystem();
-}
-
-}  // namespace
 
 Session::Session(SessionOptions options) {
   if (options.scenario && options.virtual_time) {
@@ -32,7 +18,7 @@ Session::Session(SessionOptions options) {
     player_->Install();
     tap_ = std::make_unique<HidTap>(*sim_);
   } else {
-    tap_ = std::make_unique<HidTap>(NativeHidSystem());
+    tap_ = std::make_unique<HidTap>(ThreadHidSystem());
   }
   installed_ = std::make_unique<ScopedHidSystem>(*tap_);
   HostOptions host_options;

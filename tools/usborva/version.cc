@@ -6,7 +6,7 @@
 #include "args.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 #include "usborva/settings_store.h"
 
 #ifndef USBORVA_VERSION
@@ -32,7 +32,7 @@ void PrintVersion(std::ostream& out) {
       << " hidraw"
 #endif
       << "\n"
-      << "configuration: " << transport::ConfigDirectory() << "\n"
+      << "configuration: " << hid_system::ConfigDirectory() << "\n"
       << "settings: " << SettingsFilePath() << "\n";
 }
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -13,12 +12,13 @@
 #include <variant>
 #include <vector>
 
+#include "hid_system/ini_file.h"
+#include "hid_system/interface_enumeration.h"
+#include "hid_system/terminal_vendor.h"
 #include "platform/hidraw/hidraw_device.h"
 #include "platform/hidraw/identity_cache.h"
 #include "platform/hidraw/string_buffer.h"
 #include "platform/hidraw/sysfs.h"
-#include "transport/ini_file.h"
-#include "transport/transport.h"
 
 namespace usborva {
 namespace {
@@ -27,20 +27,8 @@ using hidraw::Access;
 using hidraw::HidrawDevice;
 using hidraw::ReadStep;
 
-// The HID device interface class.
-constexpr Guid kHidGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-// SP_DEVICE_INTERFACE_DETAIL_DATA_A: a 4-byte cbSize, then the path. cbSize is 5 in a
-// 32-bit process and 8 in a 64-bit one; both layouts put the path at byte 4.
-constexpr uint32_t kDetailPathOffset = 4;
-constexpr uint32_t kDetailCbSize32 = 5;
-constexpr uint32_t kDetailCbSize64 = 8;
-constexpr uint32_t kSpintActive = 1;
-constexpr uint32_t kHidpStatusInvalidPreparsedData = 0xC0110001u;
 // OVERLAPPED.Internal holds the status of the operation: pending, success, or (in this
 // backend) the error flag plus the Windows error the collection reports.
-constexpr uintptr_t kStatusPending = 0x103;
-constexpr uintptr_t kStatusSuccess = 0;
 constexpr uintptr_t kStatusErrorFlag = 0xC0000000u;
 constexpr Handle kFirstHandle = 0x100;
 constexpr Handle kHandleStep = 4;
@@ -93,11 +81,6 @@ Access AccessOf(uint32_t desired_access) {
 
 uint32_t ErrorOfStatus(uintptr_t status) {
   return static_cast<uint32_t>(status & ~kStatusErrorFlag);
-}
-
-HidSystem* ThreadNativeHidraw() {
-  thread_local HidrawHidSystem system;
-  return &system;
 }
 
 }  // namespace
@@ -164,16 +147,7 @@ bool Fail(uint32_t error) {
 
 }  // namespace
 
-HidrawRoots HidrawRootsFromEnvironment() {
-  HidrawRoots roots;
-  const char* sysfs = std::getenv("USBORVA_SYSFS_ROOT");
-  const char* dev = std::getenv("USBORVA_DEV_ROOT");
-  if (sysfs != nullptr && *sysfs != '\0') roots.sysfs_root = sysfs;
-  if (dev != nullptr && *dev != '\0') roots.dev_root = dev;
-  return roots;
-}
-
-HidrawHidSystem::HidrawHidSystem() : HidrawHidSystem(HidrawRootsFromEnvironment()) {}
+HidrawHidSystem::HidrawHidSystem() : HidrawHidSystem(HidrawRoots{}) {}
 
 HidrawHidSystem::HidrawHidSystem(HidrawRoots roots) : impl_(std::make_unique<Impl>()) {
   impl_->roots = std::move(roots);
@@ -184,13 +158,13 @@ HidrawHidSystem::~HidrawHidSystem() = default;
 const HidrawRoots& HidrawHidSystem::roots() const { return impl_->roots; }
 
 void HidrawHidSystem::HidD_GetHidGuid(Guid* hid_guid) {
-  if (hid_guid != nullptr) *hid_guid = kHidGuid;
+  if (hid_guid != nullptr) *hid_guid = kHidInterfaceGuid;
 }
 
 Handle HidrawHidSystem::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
   DeviceInfoSet set;
   // Only HID device interfaces exist here; any other class is an empty set.
-  if (class_guid == kHidGuid && (flags & kDigcfDeviceInterface) != 0 &&
+  if (hid_system::ListsHidInterfaces(class_guid, flags) &&
       !hidraw::ListHidrawNodes(impl_->roots.sysfs_root, impl_->roots.dev_root, &set.nodes)) {
     Fail(hidraw::WinErrorFromErrno(errno, "listing nodes under", impl_->roots.sysfs_root));
     return kInvalidHandleValue;
@@ -204,16 +178,9 @@ bool HidrawHidSystem::SetupDiEnumDeviceInterfaces(Handle device_info_set,
                                                   DeviceInterfaceData* data) {
   const DeviceInfoSet* set = impl_->Find<DeviceInfoSet>(device_info_set);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
-  if (data == nullptr) return Fail(kErrorInvalidParameter);
-  if (interface_guid != kHidGuid || member_index < 0 ||
-      static_cast<size_t>(member_index) >= set->nodes.size()) {
-    return Fail(kErrorNoMoreItems);
-  }
-  data->InterfaceClassGuid = kHidGuid;
-  data->Flags = kSpintActive;
-  // Identifies the interface to the detail query: its index in this set, plus one.
-  data->Reserved = static_cast<uintptr_t>(member_index) + 1;
-  return true;
+  const uint32_t error =
+      hid_system::EnumerateInterface(set->nodes.size(), interface_guid, member_index, data);
+  return error == 0 ? true : Fail(error);
 }
 
 bool HidrawHidSystem::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
@@ -222,24 +189,11 @@ bool HidrawHidSystem::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
                                                        uint32_t* required_size) {
   const DeviceInfoSet* set = impl_->Find<DeviceInfoSet>(device_info_set);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
-  if (data.Reserved == 0 || data.Reserved > set->nodes.size()) {
-    return Fail(kErrorInvalidParameter);
-  }
-  const std::string& path = set->nodes[data.Reserved - 1].device_path;
-  const uint32_t needed = kDetailPathOffset + static_cast<uint32_t>(path.size()) + 1;
-  if (required_size != nullptr) *required_size = needed;
-  if (buffer == nullptr) {
-    return Fail(buffer_size == 0 ? kErrorInsufficientBuffer : kErrorInvalidParameter);
-  }
-  if (buffer_size < kDetailPathOffset) return Fail(kErrorInvalidParameter);
-  uint32_t cb_size = 0;
-  std::memcpy(&cb_size, buffer, sizeof cb_size);
-  if (cb_size != kDetailCbSize32 && cb_size != kDetailCbSize64) {
-    return Fail(kErrorInvalidParameter);
-  }
-  if (buffer_size < needed) return Fail(kErrorInsufficientBuffer);
-  std::memcpy(buffer + kDetailPathOffset, path.c_str(), path.size() + 1);
-  return true;
+  const std::optional<size_t> member = hid_system::InterfaceMember(data, set->nodes.size());
+  if (!member) return Fail(kErrorInvalidParameter);
+  const uint32_t error = hid_system::WriteInterfaceDetail(set->nodes[*member].device_path, buffer,
+                                                          buffer_size, required_size);
+  return error == 0 ? true : Fail(error);
 }
 
 bool HidrawHidSystem::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
@@ -303,10 +257,10 @@ bool HidrawHidSystem::HidD_GetAttributes(Handle device, HidAttributes* attribute
   uint32_t error = 0;
   HidrawDevice* open = impl_->DeviceOf(entry, &error);
   if (open == nullptr || !open->ReadAttributes(attributes, &error)) return Fail(error);
-  attributes->Size = sizeof(HidAttributes);
+  attributes->Size = kHidAttributesSize;
   if (entry->key) {
     impl_->identities.Remember(entry->path, *entry->key, *attributes,
-                               static_cast<size_t>(entry->access), transport::kTerminalVendorId);
+                               static_cast<size_t>(entry->access), hid_system::kTerminalVendorId);
   }
   return true;
 }
@@ -509,21 +463,11 @@ uint32_t HidrawHidSystem::GetPrivateProfileStringA(const char* section, const ch
     Fail(kErrorNotSupported);
     return 0;
   }
-  return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name), section, key,
-                                              default_value != nullptr ? default_value : "", buffer,
-                                              size);
+  return hid_system::ReadProfileStringFromFile(hid_system::ConfigFilePath(file_name), section, key,
+                                               default_value != nullptr ? default_value : "",
+                                               buffer, size);
 }
 
 uint32_t HidrawHidSystem::GetLastError() { return t_last_error; }
-
-void InstallNativeHidSystem() { SetNativeHidSystemFactory(&ThreadNativeHidraw); }
-
-namespace {
-
-// Makes the backend native as soon as this object is loaded: always in the shared library,
-// and in a static link whenever the program uses the backend at all.
-const bool kRegistered = (InstallNativeHidSystem(), true);
-
-}  // namespace
 
 }  // namespace usborva

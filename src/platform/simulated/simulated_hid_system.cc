@@ -6,7 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
+#include "hid_system/interface_enumeration.h"
 
 namespace usborva::simulated {
 
@@ -15,22 +16,6 @@ using sim::HandleKind;
 using sim::Op;
 
 namespace {
-
-constexpr uint32_t kErrorInvalidUserBuffer = 1784;
-constexpr uint32_t kHidpStatusInvalidPreparsedData = 0xC0110001u;
-// NTSTATUS values a driver leaves in OVERLAPPED.Internal.
-constexpr uintptr_t kStatusSuccess = 0;
-constexpr uintptr_t kStatusPending = 0x103;
-constexpr uintptr_t kStatusCancelled = 0xC0000120;
-constexpr uintptr_t kStatusDeviceNotConnected = 0xC000009D;
-constexpr uint32_t kSpintActive = 1;
-constexpr uint32_t kInterfaceDataSize32 = 28;
-constexpr uint32_t kDetailCbSize32 = 5;
-constexpr uint32_t kDetailCbSize64 = 8;
-constexpr uint32_t kDevicePathOffset = 4;
-
-constexpr Guid kHidGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -198,7 +183,7 @@ Machine::InterfaceId Machine::FindPath(const char* path) const {
 
 void Machine::HidD_GetHidGuid(Guid* hid_guid) {
   BeginCall(Op::kGetHidGuid);
-  if (hid_guid != nullptr) *hid_guid = kHidGuid;
+  if (hid_guid != nullptr) *hid_guid = kHidInterfaceGuid;
 }
 
 Handle Machine::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
@@ -208,7 +193,7 @@ Handle Machine::SetupDiGetClassDevsA(const Guid& class_guid, uint32_t flags) {
   }
   Handle set;
   HandleEntry& entry = Issue(HandleKind::kDeviceInfoSet, &set);
-  if (class_guid == kHidGuid && (flags & kDigcfDeviceInterface) != 0) {
+  if (hid_system::ListsHidInterfaces(class_guid, flags)) {
     for (InterfaceId id = 0; id < interfaces_.size(); ++id) {
       if (interfaces_[id].present || (flags & kDigcfPresent) == 0) entry.members.push_back(id);
     }
@@ -221,17 +206,15 @@ bool Machine::SetupDiEnumDeviceInterfaces(Handle device_info_set, const Guid& in
   if (BeginCall(Op::kEnumDeviceInterfaces)) return Fail(kErrorInvalidParameter);
   const HandleEntry* set = Find(device_info_set, HandleKind::kDeviceInfoSet);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
+  // The driver checks the caller's record as Windows does, so a transport that stops
+  // setting cbSize is caught here.
   if (data == nullptr ||
-      (data->cbSize != kInterfaceDataSize32 && data->cbSize != sizeof(DeviceInterfaceData))) {
+      (data->cbSize != kDeviceInterfaceDataSize32 && data->cbSize != sizeof(DeviceInterfaceData))) {
     return Fail(kErrorInvalidUserBuffer);
   }
-  if (member_index < 0 || static_cast<size_t>(member_index) >= set->members.size()) {
-    return Fail(kErrorNoMoreItems);
-  }
-  data->InterfaceClassGuid = interface_guid;
-  data->Flags = kSpintActive;
-  data->Reserved = set->members[static_cast<size_t>(member_index)] + 1;
-  return true;
+  const uint32_t error =
+      hid_system::EnumerateInterface(set->members.size(), interface_guid, member_index, data);
+  return error == 0 ? true : Fail(error);
 }
 
 bool Machine::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
@@ -240,22 +223,13 @@ bool Machine::SetupDiGetDeviceInterfaceDetailA(Handle device_info_set,
   if (BeginCall(Op::kGetDeviceInterfaceDetail)) return Fail(kErrorInvalidParameter);
   const HandleEntry* set = Find(device_info_set, HandleKind::kDeviceInfoSet);
   if (set == nullptr) return Fail(kErrorInvalidHandle);
-  InterfaceId id = data.Reserved - 1;
-  if (std::find(set->members.begin(), set->members.end(), id) == set->members.end()) {
-    return Fail(kErrorInvalidParameter);
-  }
+  const std::optional<size_t> member = hid_system::InterfaceMember(data, set->members.size());
+  if (!member) return Fail(kErrorInvalidParameter);
+  const InterfaceId id = set->members[*member];
   if (buffer == nullptr && FaultOn(id, Fault::kDetailSize)) return Fail(kErrorInvalidParameter);
-  std::string path = PathOf(id);
-  uint32_t needed = kDevicePathOffset + static_cast<uint32_t>(path.size()) + 1;
-  if (required_size != nullptr) *required_size = needed;
-  if (buffer == nullptr || buffer_size < needed) return Fail(kErrorInsufficientBuffer);
-  uint32_t cb_size;
-  std::memcpy(&cb_size, buffer, sizeof cb_size);
-  if (cb_size != kDetailCbSize32 && cb_size != kDetailCbSize64) {
-    return Fail(kErrorInvalidUserBuffer);
-  }
-  std::memcpy(buffer + kDevicePathOffset, path.c_str(), path.size() + 1);
-  return true;
+  const uint32_t error =
+      hid_system::WriteInterfaceDetail(PathOf(id), buffer, buffer_size, required_size);
+  return error == 0 ? true : Fail(error);
 }
 
 bool Machine::SetupDiDestroyDeviceInfoList(Handle device_info_set) {
@@ -306,7 +280,7 @@ bool Machine::HidD_GetAttributes(Handle device, HidAttributes* attributes) {
     return Fail(kErrorGenFailure);
   }
   const sim::InterfaceSpec& spec = interfaces_[entry->interface_id].spec;
-  attributes->Size = 12;
+  attributes->Size = kHidAttributesSize;
   attributes->VendorID = spec.vendor_id;
   attributes->ProductID = spec.product_id;
   attributes->VersionNumber = spec.version_number;
@@ -525,10 +499,11 @@ uint32_t Machine::GetPrivateProfileStringA(const char* section, const char* key,
     return 0;
   }
   if (config_text_) {
-    return transport::ReadProfileString(*config_text_, section, key, default_value, buffer, size);
+    return hid_system::ReadProfileString(*config_text_, section, key, default_value, buffer, size);
   }
-  return transport::ReadProfileStringFromFile(transport::ConfigFilePath(file_name ? file_name : ""),
-                                              section, key, default_value, buffer, size);
+  return hid_system::ReadProfileStringFromFile(
+      hid_system::ConfigFilePath(file_name ? file_name : ""), section, key, default_value, buffer,
+      size);
 }
 
 }  // namespace usborva::simulated

@@ -307,15 +307,11 @@ bool Backend::CloseHandle(Handle object) {
   return Result(::CloseHandle(AsHandle(object)));
 }
 
-HidSystem* MakeNative() { return &Win32HidSystem(); }
-
 }  // namespace
 
 HidSystem& Win32HidSystem() {
   static Backend backend;
   return backend;
 }
-
-void InstallNativeHidSystem() { SetNativeHidSystemFactory(&MakeNative); }
 
 }  // namespace usborva::win32

@@ -7,10 +7,10 @@
 namespace usborva::win32 {
 
 // The HID stack of the Windows machine the component runs on: hid.dll, setupapi.dll and
-// kernel32. Makes it the native backend of every thread that has none installed.
-void InstallNativeHidSystem();
-
-// The backend itself, for hosts that install it explicitly.
+// kernel32. One for the process: the Windows calls it makes are safe from any thread.
+// NativeHidSystem() answers it in the Windows build. Where it differs from the seam's
+// contract it is because Windows does: last errors, handle values and the profile reader
+// (the default for an unreadable file) are the system's own.
 HidSystem& Win32HidSystem();
 
 }  // namespace usborva::win32

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-#ifndef USBORVA_TRANSPORT_BOUNDED_FILE_H_
-#define USBORVA_TRANSPORT_BOUNDED_FILE_H_
+#ifndef USBORVA_HID_SYSTEM_BOUNDED_FILE_H_
+#define USBORVA_HID_SYSTEM_BOUNDED_FILE_H_
 
 #include <cstddef>
 #include <string>
 
-namespace usborva::transport {
+namespace usborva::hid_system {
 
 // What reading a file that someone else may have put in place gave.
 struct BoundedFile {
@@ -28,6 +28,6 @@ struct BoundedFile {
 // max_bytes is refused rather than cut short, since half a file reads as a different file.
 BoundedFile ReadBoundedFile(const std::string& path, size_t max_bytes);
 
-}  // namespace usborva::transport
+}  // namespace usborva::hid_system
 
-#endif  // USBORVA_TRANSPORT_BOUNDED_FILE_H_
+#endif  // USBORVA_HID_SYSTEM_BOUNDED_FILE_H_

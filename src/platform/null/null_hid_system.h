@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
-#ifndef USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
-#define USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
+#ifndef USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_
+#define USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_
 
 #include <set>
 
 #include "usborva/hid_system.h"
 
-namespace usborva::transport {
+namespace usborva::null {
 
 // The machine a build without a native backend runs on: no HID interfaces at all. Events
 // exist (so the port can be prepared and polling can wait for a terminal that never comes)
-// and the configuration file is read from the configuration directory.
+// and the configuration file is read from the configuration directory. Every other
+// operation fails with kErrorInvalidHandle (an open with kErrorFileNotFound, caps with
+// kHidpStatusInvalidPreparsedData); nothing blocks, and only sets and events are issued.
 class NullHidSystem : public HidSystem {
  public:
   void HidD_GetHidGuid(Guid* hid_guid) override;
@@ -56,6 +58,6 @@ class NullHidSystem : public HidSystem {
   uint32_t last_error_ = 0;
 };
 
-}  // namespace usborva::transport
+}  // namespace usborva::null
 
-#endif  // USBORVA_TRANSPORT_NULL_HID_SYSTEM_H_
+#endif  // USBORVA_PLATFORM_NULL_NULL_HID_SYSTEM_H_

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transport/bounded_file.h"
+#include "hid_system/bounded_file.h"
 
 #include <string_view>
 
@@ -15,10 +15,10 @@
 #include <cstring>
 #endif
 
-// The one place below the host where the transport touches the operating system directly:
+// The one place below the host where the seam's shared code touches the operating system:
 // a non-blocking open is the only way to look at a FIFO or a device without waiting on it.
 
-namespace usborva::transport {
+namespace usborva::hid_system {
 namespace {
 
 constexpr size_t kChunkBytes = 16384;
@@ -130,4 +130,4 @@ BoundedFile ReadBoundedFile(const std::string& path, size_t max_bytes) {
   return ReadLimited(path, max_bytes);
 }
 
-}  // namespace usborva::transport
+}  // namespace usborva::hid_system

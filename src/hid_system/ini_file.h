@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-#ifndef USBORVA_TRANSPORT_INI_FILE_H_
-#define USBORVA_TRANSPORT_INI_FILE_H_
+#ifndef USBORVA_HID_SYSTEM_INI_FILE_H_
+#define USBORVA_HID_SYSTEM_INI_FILE_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace usborva::transport {
+namespace usborva::hid_system {
 
 // The configuration directory: $USBORVA_CONFIG_DIR when set and not empty, else /etc
 // (where the Windows directory would hold the file).
@@ -41,6 +41,6 @@ uint32_t ReadProfileStringFromFile(const std::string& path, const char* section,
 // or "" when it can or does not exist. Lets a person see why every terminal is refused.
 std::string ConfigFileProblem(std::string_view file_name);
 
-}  // namespace usborva::transport
+}  // namespace usborva::hid_system
 
-#endif  // USBORVA_TRANSPORT_INI_FILE_H_
+#endif  // USBORVA_HID_SYSTEM_INI_FILE_H_

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 
-#include "transport/bounded_file.h"
+#include "hid_system/bounded_file.h"
 #include "usborva/utf8.h"
 
-namespace usborva::transport {
+namespace usborva::hid_system {
 namespace {
 
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
@@ -148,4 +148,4 @@ std::string ConfigFileProblem(std::string_view file_name) {
   return ReadBoundedFile(ConfigFilePath(file_name), kMaxConfigFileBytes).problem;
 }
 
-}  // namespace usborva::transport
+}  // namespace usborva::hid_system

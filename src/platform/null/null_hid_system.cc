@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "transport/null_hid_system.h"
+#include "platform/null/null_hid_system.h"
 
-#include "transport/ini_file.h"
+#include "hid_system/ini_file.h"
 
-namespace usborva::transport {
+namespace usborva::null {
 
 bool NullHidSystem::Fail(uint32_t error) {
   last_error_ = error;
@@ -16,10 +16,7 @@ Handle NullHidSystem::Issue() {
   return handle;
 }
 
-void NullHidSystem::HidD_GetHidGuid(Guid* hid_guid) {
-  // The HID interface class: {4D1E55B2-F16F-11CF-88CB-001111000030}.
-  *hid_guid = Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-}
+void NullHidSystem::HidD_GetHidGuid(Guid* hid_guid) { *hid_guid = kHidInterfaceGuid; }
 
 Handle NullHidSystem::SetupDiGetClassDevsA(const Guid&, uint32_t) {
   Handle set = Issue();
@@ -53,9 +50,7 @@ bool NullHidSystem::HidD_GetPreparsedData(Handle, Handle*) { return Fail(kErrorI
 
 bool NullHidSystem::HidD_FreePreparsedData(Handle) { return Fail(kErrorInvalidHandle); }
 
-uint32_t NullHidSystem::HidP_GetCaps(Handle, HidCaps*) {
-  return 0xC0110001u;  // HIDP_STATUS_INVALID_PREPARSED_DATA
-}
+uint32_t NullHidSystem::HidP_GetCaps(Handle, HidCaps*) { return kHidpStatusInvalidPreparsedData; }
 
 Handle NullHidSystem::CreateEventA(bool, bool) {
   Handle event = Issue();
@@ -106,8 +101,9 @@ bool NullHidSystem::HidD_GetIndexedString(Handle, uint32_t, void*, uint32_t) {
 uint32_t NullHidSystem::GetPrivateProfileStringA(const char* section, const char* key,
                                                  const char* default_value, char* buffer,
                                                  uint32_t size, const char* file_name) {
-  return ReadProfileStringFromFile(ConfigFilePath(file_name ? file_name : ""), section, key,
-                                   default_value, buffer, size);
+  return hid_system::ReadProfileStringFromFile(
+      hid_system::ConfigFilePath(file_name ? file_name : ""), section, key, default_value, buffer,
+      size);
 }
 
-}  // namespace usborva::transport
+}  // namespace usborva::null
