@@ -10,7 +10,10 @@
 /// (its 37 properties, 15 methods and 7 events, as docs/api.md describes them for a host),
 /// usborva::Host and usborva::EventLoop a standalone container for it, usborva::EventSink
 /// the events, usborva::Variant and usborva::AutomationError the automation types, and
-/// usborva::ParseCardView the structured card view. usborva_c.h is the same control for C.
+/// usborva::ParseCardView the structured card view. A host learns what happens to its
+/// terminal from usborva::SurveyHidInterfaces (what discovery sees, and why), the connection
+/// notices (usborva::HostOptions::on_connection) and the debug channel
+/// (usborva::DiagnosticSink). usborva_c.h is the same control for C.
 /// Everything runs on one thread, the control's, unless a declaration says otherwise.
 
 /// @namespace usborva
