@@ -9,7 +9,7 @@ LAUNCHER  := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMP
 # Our own builds treat warnings as errors; a consumer's build does not.
 CMAKE_CFG  = cmake -S . $(GENERATOR) $(LAUNCHER) -DUSBORVA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps deps-demo demo python test test-plain test-asan test-clang package test-package bench bench-all fuzz format format-check clean
+.PHONY: all deps deps-demo deps-docs demo docs python test test-plain test-asan test-clang package test-package bench bench-all fuzz format format-check clean
 
 all: deps $(BUILD)/plain/.configured
 	cmake -B $(BUILD)/plain -DUSBORVA_TESTS=ON > /dev/null
@@ -19,6 +19,8 @@ deps:
 	@sh scripts/install-deps.sh test
 deps-demo:
 	@sh scripts/install-deps.sh demo
+deps-docs:
+	@sh scripts/install-deps.sh docs
 
 # The plain build is Release, as a packager builds it. The demo needs no test framework:
 # `make demo` configures it without tests, `make test` turns them on.
@@ -33,6 +35,13 @@ $(BUILD)/asan/.configured: | deps
 demo: $(BUILD)/plain/.configured
 	cmake --build $(BUILD)/plain -j $(JOBS) --target usborva_tool
 	$(BUILD)/plain/tools/usborva/usborva demo
+
+# The HTML reference of the public headers (docs/Doxyfile): $(BUILD)/docs/html/index.html.
+# The public_docs test runs the same with every warning an error.
+docs: deps-docs
+	@mkdir -p $(BUILD)/docs
+	(cat docs/Doxyfile; echo "OUTPUT_DIRECTORY = $(BUILD)/docs") | doxygen -
+	@echo "reference: $(BUILD)/docs/html/index.html"
 
 # The Python package as a wheel with the shared library inside: build/plain/python/dist.
 python: deps $(BUILD)/plain/.configured

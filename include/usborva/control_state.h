@@ -10,10 +10,14 @@
 
 namespace usborva {
 
-// The control's state record: one value behind each property, in declaration order.
-// Created zero-filled with the instance; every part of the control reads and writes it
-// directly, never through the property procedures.
+/// The control's state record: one value behind each property, in declaration order.
+/// Created zero-filled with the instance; every part of the control reads and writes it
+/// directly, never through the property procedures.
 struct USBORVA_EXPORT ControlState {
+  /// @name Property values
+  /// The value behind the property of the same name: USBORVA::get_Track1Data returns
+  /// Track1Data, and so on. docs/api.md says what changes each one.
+  ///@{
   String Track1Data;
   String Track2Data;
   String Track3Data;
@@ -50,8 +54,9 @@ struct USBORVA_EXPORT ControlState {
   String DUKPTKSN;
   String CardDataMasked;
   String ReaderID;
-  // No array at all until initialisation or a put stores one (loading does not).
+  /// No array at all until initialisation or a put stores one (loading does not).
   std::optional<ByteArray> SessionID;
+  ///@}
 };
 
 }  // namespace usborva

@@ -13,21 +13,21 @@
 
 namespace usborva {
 
-// One raised event as plain values: which event, its byte arguments in the order the event
-// declares them, and PINResponse's two texts. Valid only during the call that hands it over.
+/// One raised event as plain values: which event, its byte arguments in the order the event
+/// declares them, and PINResponse's two texts. Valid only during the call that hands it over.
 struct RaisedEvent {
-  EventId id = EventId::kCardDataChanged;
-  // The byte arguments, first declared first; those past byte_count are 0.
+  EventId id = EventId::kCardDataChanged;  ///< Which event.
+  /// The byte arguments, first declared first; those past byte_count are 0.
   std::array<uint8_t, 3> bytes{};
-  // How many of bytes the event declares (0 to 3).
+  /// How many of bytes the event declares (0 to 3).
   size_t byte_count = 0;
-  // PINResponse only, null for every other event: the key serial number and the encrypted
-  // PIN block. The PIN block is sensitive: print or keep it only where the user asked to.
+  /// PINResponse only, null for every other event: the key serial number and the encrypted
+  /// PIN block. The PIN block is sensitive: print or keep it only where the user asked to.
   const String* KSN = nullptr;
-  const String* EPB = nullptr;
+  const String* EPB = nullptr;  ///< PINResponse's encrypted PIN block; see KSN.
 };
 
-// The event's name as the event interface spells it ("DeviceStatusChanged").
+/// The event's name as the event interface spells it ("DeviceStatusChanged").
 constexpr std::string_view EventName(EventId id) {
   switch (id) {
     case EventId::kCardDataChanged:
@@ -48,8 +48,8 @@ constexpr std::string_view EventName(EventId id) {
   return {};
 }
 
-// The names of the event's byte arguments as the event interface spells them, first
-// declared first; empty past the last.
+/// The names of the event's byte arguments as the event interface spells them, first
+/// declared first; empty past the last.
 constexpr std::array<std::string_view, 3> EventByteNames(EventId id) {
   switch (id) {
     case EventId::kDeviceStatusChanged:
@@ -67,10 +67,10 @@ constexpr std::array<std::string_view, 3> EventByteNames(EventId id) {
   }
 }
 
-// An EventSink for hosts that treat the seven events alike (relay them to another language,
-// record or print them): each event reaches Forward as one RaisedEvent, on the same thread
-// and inside the same poll tick as the event itself. What Forward throws reaches the control
-// as a handler's error would. Header-only: nothing of it lives in the library.
+/// An EventSink for hosts that treat the seven events alike (relay them to another language,
+/// record or print them): each event reaches Forward as one RaisedEvent, on the same thread
+/// and inside the same poll tick as the event itself. What Forward throws reaches the control
+/// as a handler's error would. Header-only: nothing of it lives in the library.
 class ForwardingEventSink : public EventSink {
  public:
   void CardDataChanged() override { Forward(RaisedEvent{EventId::kCardDataChanged}); }
@@ -93,8 +93,8 @@ class ForwardingEventSink : public EventSink {
   }
 
  protected:
-  // Handles one event. What a handler would write back through the event's by-reference
-  // arguments is not asked for: the control never reads it.
+  /// Handles one event. What a handler would write back through the event's by-reference
+  /// arguments is not asked for: the control never reads it.
   virtual void Forward(const RaisedEvent& event) = 0;
 };
 

@@ -9,27 +9,27 @@
 
 namespace usborva {
 
-// A HidSystem that passes every operation on, unchanged, to another one. Decorators of the
-// seam (a tap that watches traffic, a tracer, a fault injector) derive from it and override
-// only the operations they watch, so a new operation on the seam is one edit here rather
-// than one in every decorator.
-//
-// The wrapper adds nothing to the contract of any operation: results, last errors and
-// buffer ownership are the target's. GetLastError() is forwarded too, so a decorator that
-// fails a call itself, without calling the target, must also override GetLastError() to
-// report the code it chose.
-//
-// The target is not owned; it must outlive the wrapper. Like every HidSystem, a wrapper is
-// used from one thread.
+/// A HidSystem that passes every operation on, unchanged, to another one. Decorators of the
+/// seam (a tap that watches traffic, a tracer, a fault injector) derive from it and override
+/// only the operations they watch, so a new operation on the seam is one edit here rather
+/// than one in every decorator.
+///
+/// The wrapper adds nothing to the contract of any operation: results, last errors and
+/// buffer ownership are the target's. GetLastError() is forwarded too, so a decorator that
+/// fails a call itself, without calling the target, must also override GetLastError() to
+/// report the code it chose.
+///
+/// The target is not owned; it must outlive the wrapper. Like every HidSystem, a wrapper is
+/// used from one thread.
 class USBORVA_EXPORT HidSystemWrapper : public HidSystem {
  public:
-  // Forwards every call to target.
+  /// Forwards every call to target.
   explicit HidSystemWrapper(HidSystem& target) : target_(target) {}
   ~HidSystemWrapper() override = default;
   HidSystemWrapper(const HidSystemWrapper&) = delete;
   HidSystemWrapper& operator=(const HidSystemWrapper&) = delete;
 
-  // The system every call goes on to.
+  /// The system every call goes on to.
   HidSystem& target() const { return target_; }
 
   void HidD_GetHidGuid(Guid* hid_guid) override { target_.HidD_GetHidGuid(hid_guid); }

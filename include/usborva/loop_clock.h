@@ -10,26 +10,27 @@
 
 namespace usborva {
 
-// Where an EventLoop reads the time and sleeps. Monotonic: wall-clock changes never move it.
+/// Where an EventLoop reads the time and sleeps. Monotonic: wall-clock changes never move it.
 class USBORVA_EXPORT LoopClock {
  public:
-  using Duration = std::chrono::steady_clock::duration;
-  using TimePoint = std::chrono::steady_clock::time_point;
+  using Duration = std::chrono::steady_clock::duration;     ///< Nanoseconds on this clock.
+  using TimePoint = std::chrono::steady_clock::time_point;  ///< A moment on this clock.
 
   virtual ~LoopClock() = default;
+  /// The current time. Called only from the loop's thread.
   virtual TimePoint Now() = 0;
-  // Blocks until deadline, or until Interrupt is called (during the sleep, or since the
-  // previous sleep ended). Returning early is always allowed; the loop re-reads Now.
+  /// Blocks until deadline, or until Interrupt is called (during the sleep, or since the
+  /// previous sleep ended). Returning early is always allowed; the loop re-reads Now.
   virtual void SleepUntil(TimePoint deadline) = 0;
-  // Ends the current or the next SleepUntil at once. Safe from any thread.
+  /// Ends the current or the next SleepUntil at once. Safe from any thread.
   virtual void Interrupt() = 0;
 };
 
-// The real monotonic clock; sleeps on a condition variable, so the thread uses no CPU
-// while it waits.
+/// The real monotonic clock; sleeps on a condition variable, so the thread uses no CPU
+/// while it waits.
 class USBORVA_EXPORT SteadyLoopClock final : public LoopClock {
  public:
-  TimePoint Now() override;
+  TimePoint Now() override;  ///< std::chrono::steady_clock::now().
   void SleepUntil(TimePoint deadline) override;
   void Interrupt() override;
 

@@ -15,52 +15,57 @@
 
 namespace usborva {
 
-// A property bag kept in a text file a person can read, one `Key = value` line per stored
-// key, each value a typed literal that keeps the Variant's subtype (see
-// docs/property-bag-format.md):
-//
-//   ; USBORVA property bag
-//   CardData = "%B4111...?"
-//   Track1Length = 76
-//   PortOpen = True
-//   DeviceState = CByte(3)
-//
-// Keys match without regard to ASCII case. Loading never changes the file. A line that
-// cannot be read does not fail the load: ReadProperty of that line's key throws
-// AutomationError 380 naming the file and the line, so the control's loading stops at that
-// key; a bad line whose key cannot be read at all fails every ReadProperty, since it might
-// hold any key. A later line repeating a key counts as a bad line for that key.
+/// A property bag kept in a text file a person can read, one `Key = value` line per stored
+/// key, each value a typed literal that keeps the Variant's subtype (see
+/// docs/property-bag-format.md):
+///
+/// @verbatim
+///   ; USBORVA property bag
+///   CardData = "%B4111...?"
+///   Track1Length = 76
+///   PortOpen = True
+///   DeviceState = CByte(3)
+/// @endverbatim
+///
+/// Keys match without regard to ASCII case. Loading never changes the file. A line that
+/// cannot be read does not fail the load: ReadProperty of that line's key throws
+/// AutomationError 380 naming the file and the line, so the control's loading stops at that
+/// key; a bad line whose key cannot be read at all fails every ReadProperty, since it might
+/// hold any key. A later line repeating a key counts as a bad line for that key.
 class USBORVA_EXPORT PropertyBagFile final : public PropertyBag {
  public:
-  // The largest bag file loaded or saved: 1 MiB, hundreds of times what the control's keys
-  // need. Load refuses a larger file, or anything but a regular file, with error 75.
+  /// The largest bag file loaded or saved: 1 MiB, hundreds of times what the control's keys
+  /// need. Load refuses a larger file, or anything but a regular file, with error 75.
   static constexpr size_t kMaxFileBytes = size_t{1} << 20;
 
-  // An empty bag that Save writes to path.
+  /// An empty bag that Save writes to path.
   explicit PropertyBagFile(std::string path);
-  // The bag stored at path: error 53 when the file does not exist, 75 when it cannot be
-  // read.
+  /// The bag stored at path: error 53 when the file does not exist, 75 when it cannot be
+  /// read.
   static PropertyBagFile Load(std::string path);
-  // The bag that text holds, as though read from path (which only names it in errors).
+  /// The bag that text holds, as though read from path (which only names it in errors).
   static PropertyBagFile Parse(std::string_view text, std::string path);
 
+  /// The value stored under key, or default_value when the bag has no such key. Throws
+  /// AutomationError 380 (naming the file and the line) when key's line cannot be read, or
+  /// when a line whose key cannot be read is in the file.
   Variant ReadProperty(const String& key, const Variant& default_value) override;
-  // Stores value under key, or removes key when value equals default_value (ValueEquals),
-  // so that a bag loaded, changed and saved again holds no stale values. A key keeps its
-  // place in the file; a new key goes at the end.
+  /// Stores value under key, or removes key when value equals default_value (ValueEquals),
+  /// so that a bag loaded, changed and saved again holds no stale values. A key keeps its
+  /// place in the file; a new key goes at the end.
   void WriteProperty(const String& key, const Variant& value,
                      const Variant& default_value) override;
 
-  // The file text: a comment line, then one line per entry in order. Bad lines read from a
-  // file are written back unchanged, so a save loses nothing a person could still mend.
+  /// The file text: a comment line, then one line per entry in order. Bad lines read from a
+  /// file are written back unchanged, so a save loses nothing a person could still mend.
   std::string Format() const;
-  // Writes Format() to path atomically (temporary file, flush, rename), mode 0600; throws
-  // AutomationError 75 on failure, or when the text would pass kMaxFileBytes, leaving the
-  // old file as it was.
+  /// Writes Format() to path atomically (temporary file, flush, rename), mode 0600; throws
+  /// AutomationError 75 on failure, or when the text would pass kMaxFileBytes, leaving the
+  /// old file as it was.
   void Save() const;
 
-  const std::string& path() const { return path_; }
-  // Keys stored with a readable value, in file order.
+  const std::string& path() const { return path_; }  ///< Where Save writes.
+  /// Keys stored with a readable value, in file order.
   std::vector<String> Keys() const;
 
  private:
