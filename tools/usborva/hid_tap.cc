@@ -6,13 +6,14 @@ namespace usborva::cli {
 Handle HidTap::CreateFileA(const char* path, uint32_t access, uint32_t share,
                            const SecurityAttributes* security, uint32_t disposition,
                            uint32_t flags) {
-  const Handle device = inner_.CreateFileA(path, access, share, security, disposition, flags);
+  const Handle device =
+      HidSystemWrapper::CreateFileA(path, access, share, security, disposition, flags);
   if (device != kInvalidHandleValue && path != nullptr) opened_path_ = paths_[device] = path;
   return device;
 }
 
 uint32_t HidTap::HidP_GetCaps(Handle preparsed, HidCaps* caps) {
-  const uint32_t status = inner_.HidP_GetCaps(preparsed, caps);
+  const uint32_t status = HidSystemWrapper::HidP_GetCaps(preparsed, caps);
   if (status == kHidpStatusSuccess && caps != nullptr) caps_ = *caps;
   return status;
 }
@@ -42,10 +43,11 @@ void HidTap::Failed() {
 bool HidTap::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, uint32_t* bytes_read,
                       Overlapped* overlapped) {
   Reading(device);
-  const bool done = inner_.ReadFile(device, buffer, bytes_to_read, bytes_read, overlapped);
+  const bool done =
+      HidSystemWrapper::ReadFile(device, buffer, bytes_to_read, bytes_read, overlapped);
   if (done) {
     Completed();
-  } else if (inner_.GetLastError() != kErrorIoPending) {
+  } else if (HidSystemWrapper::GetLastError() != kErrorIoPending) {
     Failed();
   }
   return done;
@@ -53,10 +55,10 @@ bool HidTap::ReadFile(Handle device, uint8_t* buffer, uint32_t bytes_to_read, ui
 
 bool HidTap::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
                                  bool wait) {
-  const bool done = inner_.GetOverlappedResult(device, overlapped, bytes, wait);
+  const bool done = HidSystemWrapper::GetOverlappedResult(device, overlapped, bytes, wait);
   if (done) {
     Completed();
-  } else if (inner_.GetLastError() != kErrorIoIncomplete) {
+  } else if (HidSystemWrapper::GetLastError() != kErrorIoIncomplete) {
     Failed();
   }
   return done;
@@ -65,7 +67,7 @@ bool HidTap::GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t
 bool HidTap::CloseHandle(Handle object) {
   paths_.erase(object);
   if (reading_ == object) reading_.reset();
-  return inner_.CloseHandle(object);
+  return HidSystemWrapper::CloseHandle(object);
 }
 
 }  // namespace usborva::cli
