@@ -315,8 +315,9 @@ USBORVA_C_EXPORT int32_t usborva_control_set_property_changed_handler(
 
 /** The control's connection changes go to handler (NULL: none, the default). Observations
  * only: the control behaves the same with or without a handler. */
-USBORVA_C_EXPORT int32_t usborva_control_set_connection_handler(
-    usborva_control* control, usborva_connection_handler handler, void* user);
+USBORVA_C_EXPORT int32_t usborva_control_set_connection_handler(usborva_control* control,
+                                                                usborva_connection_handler handler,
+                                                                void* user);
 
 /** A new instance's values (the container's InitProperties). */
 USBORVA_C_EXPORT int32_t usborva_control_init_properties(usborva_control* control);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "transport/candidate.h"
 #include "hid_system/ini_file.h"
+#include "transport/candidate.h"
 #include "transport/transport.h"
 #include "usborva/discovery.h"
 #include "usborva/last_error.h"
