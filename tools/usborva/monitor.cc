@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "drop_watch.h"
 #include "exit_codes.h"
 #include "output.h"
 #include "session.h"
@@ -103,7 +104,8 @@ std::string StatusText(Session& session) {
   return status;
 }
 
-void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration) {
+void RunLoop(Session& session, EndWatch& watch, DropWatch& drops,
+             std::optional<milliseconds> duration) {
   milliseconds limit = duration.value_or(milliseconds::max() / 2);
   if (session.simulated() && !duration) {
     limit = session.player()->scenario().Length() + kScenarioGrace;
@@ -111,7 +113,10 @@ void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> dura
   // Slices of an hour keep a run without a limit going for as long as it is wanted.
   while (!watch.Done() && session.Elapsed() < limit) {
     session.loop().RunUntil(
-        [&] { return watch.Done(); },
+        [&] {
+          drops.Check();
+          return watch.Done();
+        },
         std::min<milliseconds>(limit - session.Elapsed(), std::chrono::hours(1)));
   }
 }
@@ -182,8 +187,10 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     status_timer->SetInterval(static_cast<int32_t>(kStatusInterval.count()));
     status_timer->SetEnabled(true);
   }
+  DropWatch drops(session, reporter);
   session.StartScenario();
-  RunLoop(session, watch, duration);
+  RunLoop(session, watch, drops, duration);
+  drops.Check();
   const std::string reason = watch.Reason();
   status_timer.reset();
   session.Close();
