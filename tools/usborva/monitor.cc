@@ -156,6 +156,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
   }
   EndWatch watch(session, duration);
+  // From the start, so drops while --wait waits for the port show at the loop's first tick.
+  DropWatch drops(session, reporter);
   // Input reports, and the terminal coming and going, keep a simulated run alive.
   session.tap().set_observer([&](HidTap::Change) { watch.NoteActivity(); });
   OpenFailure open_failure = OpenFailure::kNone;
@@ -187,7 +189,6 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     status_timer->SetInterval(static_cast<int32_t>(kStatusInterval.count()));
     status_timer->SetEnabled(true);
   }
-  DropWatch drops(session, reporter);
   session.StartScenario();
   RunLoop(session, watch, drops, duration);
   drops.Check();
