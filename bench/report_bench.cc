@@ -88,11 +88,12 @@ void IdleTick(benchmark::State& state) {
   CountAllocations(state, before);
 }
 
-// Ticks in batches of the driver's queue depth, the queue refilled between batches outside
-// the timing, so each timed tick finds a report and dispatches it.
+// Ticks in batches of the Windows driver's queue depth (which the Linux one holds too), the
+// queue refilled between batches outside the timing, so each timed tick finds a report and
+// dispatches it.
 void DispatchingTick(benchmark::State& state, const sim::Report& report) {
   OpenSession session;
-  constexpr size_t kBatch = sim::kInputQueueDepth;
+  constexpr size_t kBatch = sim::InputQueueDepth(sim::QueuePolicy::kWindows);
   uint64_t allocations = 0;
   for (auto _ : state) {
     for (size_t i = 0; i < kBatch; ++i) session.hid.QueueInputReport(0, report);

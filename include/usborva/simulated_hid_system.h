@@ -29,8 +29,40 @@ namespace sim {
 /// ID byte included).
 inline constexpr int16_t kDefaultInputReportLength = 128;
 inline constexpr int16_t kDefaultFeatureReportLength = 64;  ///< Feature reports.
-/// Input reports the driver keeps per interface before it drops the oldest.
-inline constexpr size_t kInputQueueDepth = 32;
+
+/// What the driver does with input reports the host has not read yet: how many it keeps and
+/// which it lets go when one more arrives. A rehearsal on the simulated terminal loses
+/// exactly what the production machine's driver would lose.
+enum class QueuePolicy {
+  /// The Windows HID class driver: keeps 32 reports (its default number of input buffers),
+  /// and a report arriving at a full queue pushes out the oldest. A read the host has
+  /// outstanding takes the report that arrives into its own buffer, outside the 32.
+  kWindows,
+  /// The Linux hidraw driver: a ring of 64 slots per open file, one of them always free, so
+  /// it keeps 63 reports; a report arriving at a full ring is lost and the queued ones stay.
+  /// The library's hidraw backend takes a report out of the ring only when the host
+  /// collects its read, so a read that holds a report the host has not collected yet still
+  /// takes one of the 63.
+  kLinux,
+};
+/// The policy of the platform the library is built for: kWindows on Windows, kLinux
+/// elsewhere. A new sim::InterfaceSpec starts with it.
+inline constexpr QueuePolicy kDefaultQueuePolicy =
+#ifdef _WIN32
+    QueuePolicy::kWindows;
+#else
+    QueuePolicy::kLinux;
+#endif
+/// Input reports the driver keeps for an interface under policy (32 for kWindows, 63 for
+/// kLinux), counted as QueuePolicy says.
+constexpr size_t InputQueueDepth(QueuePolicy policy) {
+  return policy == QueuePolicy::kWindows ? 32 : 63;
+}
+/// Lower-case names for scenario files and the tool's output: "windows", "linux". A value
+/// outside the enumeration throws std::out_of_range.
+USBORVA_EXPORT std::string_view QueuePolicyName(QueuePolicy policy);
+/// The policy of a lower-case name; nullopt for a name that is none (case matters).
+USBORVA_EXPORT std::optional<QueuePolicy> QueuePolicyFromName(std::string_view name);
 
 /// The terminal's protocol (report IDs, card-data item types, feature reports and identity
 /// items) under the names the simulator's users know: sim::kReportCardData and so on.
@@ -78,6 +110,9 @@ struct USBORVA_EXPORT InterfaceSpec {
   /// HidD_GetIndexedString by string index; index 4 is the firmware version.
   std::map<uint32_t, std::u16string> indexed_strings = {{4, u"1.00.0"}};
   TerminalModel terminal = TerminalModel::Default();  ///< Its answers to feature reports.
+  /// How the driver queues the interface's input reports; a change applies to the next
+  /// report that arrives (the reports already queued stay).
+  QueuePolicy queue_policy = kDefaultQueuePolicy;
 };
 
 /// Faults a test can switch on, for the whole machine or for one interface.
@@ -187,7 +222,9 @@ USBORVA_EXPORT Report DisplayDone(uint8_t display_status,
 /// report that arrives later is written into the caller's buffer at that moment, so a buffer
 /// freed or replaced under a pending read is a use after free that AddressSanitizer reports.
 /// Reports are queued per interface (whether or not a handle is open, so a test may queue
-/// before opening), at most kInputQueueDepth, the oldest dropped beyond that.
+/// before opening), at most sim::InputQueueDepth of the interface's queue policy; beyond
+/// that the policy says which report is dropped. A real driver queues per open handle and
+/// keeps nothing while no handle is open.
 ///
 /// Errors: the HidSystem operations fail as Windows does, with a last error, and throw
 /// nothing but std::bad_alloc. So do the controls below, except that an InterfaceId
@@ -281,15 +318,17 @@ class USBORVA_EXPORT SimulatedHidSystem : public HidSystem {
   // --- input reports
 
   /// Delivers report to the oldest pending read of the interface (written into its buffer,
-  /// cut or zero-filled to the read's length, its event signalled), or queues it. Ignored
-  /// while the interface is unplugged.
+  /// cut or zero-filled to the read's length, its event signalled), or queues it; a full
+  /// queue drops a report as the interface's sim::QueuePolicy says. Ignored while the
+  /// interface is unplugged.
   virtual void QueueInputReport(InterfaceId id, std::vector<uint8_t> report) = 0;
   /// Discards the reports queued for the interface.
   virtual void ClearInputReports(InterfaceId id) = 0;
   /// Reports queued for the interface and not yet read.
   virtual size_t QueuedInputReports(InterfaceId id) const = 0;
-  /// Reports the interface's queue dropped (the oldest, beyond kInputQueueDepth) since
-  /// creation.
+  /// Reports the interface's queue dropped since creation because it was full (the oldest
+  /// under sim::QueuePolicy::kWindows, the arriving ones under kLinux). Reports discarded by
+  /// Unplug or ClearInputReports are not counted.
   virtual uint64_t DroppedInputReports(InterfaceId id) const = 0;
   /// Reads on the interface still waiting for a report.
   virtual size_t PendingReads(InterfaceId id) const = 0;

@@ -2,10 +2,15 @@
 // The terminal description: the lines before the timed input say what the simulated
 // terminal is and how it answers the identity questions asked when the port opens.
 #include <algorithm>
+#include <optional>
+#include <string>
 
+#include "scenario/edit_distance.h"
 #include "scenario/parse_context.h"
 #include "scenario/values.h"
 #include "usborva/protocol.h"
+#include "usborva/simulated_hid_system.h"
+#include "usborva/text_guard.h"
 
 namespace usborva::scenario {
 namespace {
@@ -161,6 +166,44 @@ void Unplugged(ParseContext& context, const Line& line) {
   context.plugged = false;
 }
 
+constexpr sim::QueuePolicy kQueuePolicies[] = {sim::QueuePolicy::kWindows,
+                                               sim::QueuePolicy::kLinux};
+
+// The error for a word that names no queue policy, with the policy it is closest to.
+std::string UnknownQueue(std::string_view word) {
+  std::string message = "unknown queue '" + QuoteForMessage(word) + "'";
+  std::string_view best;
+  size_t best_distance = 3;
+  for (sim::QueuePolicy policy : kQueuePolicies) {
+    const std::string_view name = sim::QueuePolicyName(policy);
+    // The lengths alone put a long word out of reach: no need to compare it.
+    if (std::max(word.size(), name.size()) - std::min(word.size(), name.size()) >= best_distance) {
+      continue;
+    }
+    const size_t distance = EditDistance(word, name);
+    if (distance < best_distance) {
+      best = name;
+      best_distance = distance;
+    }
+  }
+  if (!best.empty()) message += "; did you mean '" + std::string(best) + "'?";
+  return message + " (queues: windows, linux)";
+}
+
+// Which platform's driver queues the terminal's input reports, and so which reports a burst
+// loses; without the line, the platform the library was built for.
+void Queue(ParseContext& context, const Line& line) {
+  context.ExpectArgs(line, 1, 1);
+  const Token& word = line.args()[0];
+  const std::optional<sim::QueuePolicy> policy = sim::QueuePolicyFromName(word.text);
+  if (!policy) throw LineError(word, UnknownQueue(word.text));
+  if (word.quoted) {
+    throw LineError(
+        word, "the queue is a bare word: write " + std::string(word.text) + " without quotes");
+  }
+  Spec(context).queue_policy = *policy;
+}
+
 constexpr DirectiveSpec kDirectives[] = {
     {"vendor", "ID", DirectiveKind::kDescription, Vendor},
     {"product", "ID", DirectiveKind::kDescription, Product},
@@ -185,6 +228,7 @@ constexpr DirectiveSpec kDirectives[] = {
     {"feature-report", "ID HEX...", DirectiveKind::kDescription, FeatureReport},
     {"config-file", "TEXT", DirectiveKind::kDescription, ConfigFile},
     {"unplugged", "", DirectiveKind::kDescription, Unplugged},
+    {"queue", "windows|linux", DirectiveKind::kDescription, Queue},
 };
 
 }  // namespace

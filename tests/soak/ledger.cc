@@ -19,6 +19,13 @@ bool Ledger::DroppedOldestQueued() {
   return true;
 }
 
+bool Ledger::DroppedNewest() {
+  if (Queued() == 0) return false;
+  waiting_.pop_back();
+  ++dropped_;
+  return true;
+}
+
 void Ledger::DiscardQueued() {
   discarded_ += Queued();
   waiting_.resize(in_read_ ? 1 : 0);

@@ -19,6 +19,9 @@ class Ledger {
   bool Sent(Expectation expect, bool into_read);
   // The driver's queue was full and let its oldest report go. False when nothing was queued.
   bool DroppedOldestQueued();
+  // The driver's queue was full and let the report just sent go. False when that report is
+  // not there to lose (nothing queued).
+  bool DroppedNewest();
   // The terminal was unplugged: the driver discarded everything it had queued.
   void DiscardQueued();
 

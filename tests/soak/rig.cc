@@ -2,6 +2,7 @@
 #include "rig.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "transport/transport.h"
 
@@ -15,10 +16,13 @@ uint64_t SoakTicks() {
   return kUnderAddressSanitizer ? 100'000 : 1'000'000;
 }
 
-Rig::Rig(int controls_wanted, uint64_t seed) : traffic(seed) {
+Rig::Rig(int controls_wanted, uint64_t seed, sim::QueuePolicy policy)
+    : traffic(seed), policy_(policy) {
   previous_ = InstallThreadHidSystem(&hid);
   hid.SetConfigText(std::string());  // the built-in product IDs
-  id = hid.AddInterface();
+  sim::InterfaceSpec spec;
+  spec.queue_policy = policy;
+  id = hid.AddInterface(std::move(spec));
   // Fill the machine's open log to its bound with entries of the real ones' size, so any
   // growth the run shows later is the control's, not the log's.
   for (size_t i = 0; i < SimulatedHidSystem::kLogDepth; ++i) {
@@ -50,8 +54,10 @@ void Rig::Send() {
   if (!ledger.Sent(std::move(sent.expect), into_read)) {
     Fail("a read was waiting while reports were queued");
   }
-  if (hid.DroppedInputReports(id) != dropped_before && !ledger.DroppedOldestQueued()) {
-    Fail("the driver dropped a report it never queued");
+  if (hid.DroppedInputReports(id) != dropped_before) {
+    const bool known = policy_ == sim::QueuePolicy::kWindows ? ledger.DroppedOldestQueued()
+                                                             : ledger.DroppedNewest();
+    if (!known) Fail("the driver dropped a report it never queued");
   }
   if (ledger.Queued() != hid.QueuedInputReports(id))
     Fail("the driver's queue and the ledger disagree");

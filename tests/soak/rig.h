@@ -20,7 +20,8 @@ namespace usborva::soak {
 // all sharing the thread's device record as they would on one form.
 class Rig {
  public:
-  Rig(int controls, uint64_t seed);
+  // The terminal's driver queues as policy says.
+  Rig(int controls, uint64_t seed, sim::QueuePolicy policy);
   ~Rig();
   Rig(const Rig&) = delete;
   Rig& operator=(const Rig&) = delete;
@@ -51,6 +52,7 @@ class Rig {
 
  private:
   HidSystem* previous_ = nullptr;
+  sim::QueuePolicy policy_;
   bool plugged_ = true;
   std::string failure_;
 };

@@ -21,17 +21,24 @@ namespace {
 
 using sim::HandleKind;
 
-class SoakTest : public ::testing::TestWithParam<int> {
+struct SoakCase {
+  int controls;
+  sim::QueuePolicy policy;  // of the terminal's driver
+};
+
+class SoakTest : public ::testing::TestWithParam<SoakCase> {
  protected:
-  int Controls() const { return GetParam(); }
+  int Controls() const { return GetParam().controls; }
+  sim::QueuePolicy Policy() const { return GetParam().policy; }
   // Rounds of ticks (one tick of every control each) that make up SoakTicks() ticks.
   uint64_t Rounds() const { return SoakTicks() / static_cast<uint64_t>(Controls()); }
   void Report(const char* name, const Rig& rig, std::chrono::steady_clock::duration took) {
     const double seconds = std::chrono::duration<double>(took).count();
     std::printf(
-        "[ soak     ] %s x%d: %llu ticks, %llu sent, %llu delivered, %llu dropped, "
+        "[ soak     ] %s x%d, %s queue: %llu ticks, %llu sent, %llu delivered, %llu dropped, "
         "%llu discarded at %llu unplugs, %.2f s\n",
-        name, Controls(), static_cast<unsigned long long>(Rounds() * Controls()),
+        name, Controls(), std::string(sim::QueuePolicyName(Policy())).c_str(),
+        static_cast<unsigned long long>(Rounds() * Controls()),
         static_cast<unsigned long long>(rig.ledger.sent()),
         static_cast<unsigned long long>(rig.ledger.delivered()),
         static_cast<unsigned long long>(rig.ledger.dropped()),
@@ -44,7 +51,7 @@ class SoakTest : public ::testing::TestWithParam<int> {
 // whether it was queued before the tick (the read completes at once) or landed in the read
 // a quiet tick left waiting.
 TEST_P(SoakTest, AtTheRateThePollLoopTakesEveryReportIsActedOnInItsTick) {
-  Rig rig(Controls(), 0x50A4 + static_cast<uint64_t>(Controls()));
+  Rig rig(Controls(), 0x50A4 + static_cast<uint64_t>(Controls()), Policy());
   ASSERT_EQ(rig.Failure(), "");
   const auto start = std::chrono::steady_clock::now();
   bool sent_ahead = false;
@@ -117,7 +124,7 @@ void CheckDrained(Rig& rig) {
 TEST_P(SoakTest, AboveTheRateWithUnplugsEveryReportIsDeliveredOnceOrCountedLost) {
   constexpr uint64_t kQuietRounds = 80;
   const uint64_t quiet_every = std::max<uint64_t>(Rounds() / 10, kQuietRounds * 4);
-  Rig rig(Controls(), 0xF10D + static_cast<uint64_t>(Controls()));
+  Rig rig(Controls(), 0xF10D + static_cast<uint64_t>(Controls()), Policy());
   ASSERT_EQ(rig.Failure(), "");
   HotPlugTerminal terminal(rig);
   std::vector<int64_t> live;  // live heap blocks at the end of each quiet spell
@@ -157,10 +164,18 @@ TEST_P(SoakTest, AboveTheRateWithUnplugsEveryReportIsDeliveredOnceOrCountedLost)
   EXPECT_EQ(rig.hid.OpenHandles(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, SoakTest, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return info.param == 1 ? std::string("OneControl")
-                                                  : std::string("TwoControlsOnOneThread");
+// Under both drivers' queues: the Windows one drops the oldest report, the Linux one the
+// report that arrives.
+INSTANTIATE_TEST_SUITE_P(Controls, SoakTest,
+                         ::testing::Values(SoakCase{1, sim::QueuePolicy::kWindows},
+                                           SoakCase{2, sim::QueuePolicy::kWindows},
+                                           SoakCase{1, sim::QueuePolicy::kLinux},
+                                           SoakCase{2, sim::QueuePolicy::kLinux}),
+                         [](const ::testing::TestParamInfo<SoakCase>& info) {
+                           std::string name =
+                               info.param.controls == 1 ? "OneControl" : "TwoControlsOnOneThread";
+                           if (info.param.policy == sim::QueuePolicy::kLinux) name += "LinuxQueue";
+                           return name;
                          });
 
 }  // namespace

@@ -89,14 +89,92 @@ TEST_F(SimulatedTerminalTest, StringsAreCutToTheBufferAndTerminatedOnlyWhenShort
   EXPECT_FALSE(sim_.HidD_GetIndexedString(record().DeviceHandle, 5, buffer, sizeof buffer));
 }
 
-TEST_F(SimulatedTerminalTest, QueueKeepsTheNewestReportsAndCountsDrops) {
-  for (uint8_t i = 0; i < sim::kInputQueueDepth + 3; ++i) {
-    sim_.QueueInputReport(id_, sim::DisplayDone(i));
+// A burst of reports sent at once, each numbered in its display-status byte, then read
+// until the driver has nothing left: what the host gets, in order, and what was dropped.
+struct Burst {
+  sim::QueuePolicy policy;
+  int sent;
+  bool read_outstanding;  // the host's read was waiting when the burst came, as in a poll loop
+  std::vector<int> kept;
+  uint64_t dropped;
+};
+
+std::vector<int> Numbers(int first, int last) {
+  std::vector<int> numbers;
+  for (int i = first; i <= last; ++i) numbers.push_back(i);
+  return numbers;
+}
+
+std::vector<int> Joined(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class QueuePolicyTest : public SimulatedTerminalTest, public testing::WithParamInterface<Burst> {};
+
+TEST_P(QueuePolicyTest, KeepsAndDropsTheReportsItsDriverWould) {
+  const Burst& burst = GetParam();
+  sim_.Interface(id_).queue_policy = burst.policy;
+  if (burst.read_outstanding) {
+    ASSERT_FALSE(ReadInputReport());
+    ASSERT_EQ(sim_.PendingReads(id_), 1u);
   }
-  EXPECT_EQ(sim_.QueuedInputReports(id_), sim::kInputQueueDepth);
-  EXPECT_EQ(sim_.DroppedInputReports(id_), 3u);
+  for (int i = 0; i < burst.sent; ++i) {
+    sim_.QueueInputReport(id_, sim::DisplayDone(static_cast<uint8_t>(i)));
+  }
+  EXPECT_EQ(sim_.DroppedInputReports(id_), burst.dropped);
+  std::vector<int> read;
+  while (ReadInputReport()) read.push_back(record().InputReport[1]);
+  EXPECT_EQ(read, burst.kept);
+  EXPECT_EQ(sim_.QueuedInputReports(id_), 0u);
+  EXPECT_EQ(sim_.DroppedInputReports(id_), burst.dropped);  // reading drops nothing
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bursts, QueuePolicyTest,
+    testing::Values(
+        // Windows: the newest 32 stay; a waiting read takes the first into its buffer.
+        Burst{sim::QueuePolicy::kWindows, 40, false, Numbers(8, 39), 8},
+        Burst{sim::QueuePolicy::kWindows, 40, true, Joined({0}, Numbers(8, 39)), 7},
+        Burst{sim::QueuePolicy::kWindows, 32, false, Numbers(0, 31), 0},
+        // Linux: the first 63 stay, the waiting read's report among them.
+        Burst{sim::QueuePolicy::kLinux, 40, false, Numbers(0, 39), 0},
+        Burst{sim::QueuePolicy::kLinux, 40, true, Numbers(0, 39), 0},
+        Burst{sim::QueuePolicy::kLinux, 70, false, Numbers(0, 62), 7},
+        Burst{sim::QueuePolicy::kLinux, 70, true, Numbers(0, 62), 7}),
+    [](const testing::TestParamInfo<Burst>& info) {
+      const Burst& b = info.param;
+      return std::string(sim::QueuePolicyName(b.policy)) + "_" + std::to_string(b.sent) +
+             (b.read_outstanding ? "_read_waiting" : "");
+    });
+
+TEST_F(SimulatedTerminalTest, LinuxRingFreesASlotOnlyWhenTheHostCollectsItsRead) {
+  sim_.Interface(id_).queue_policy = sim::QueuePolicy::kLinux;
+  ASSERT_FALSE(ReadInputReport());  // a read waits
+  for (int i = 0; i < 63; ++i) {
+    sim_.QueueInputReport(id_, sim::DisplayDone(static_cast<uint8_t>(i)));
+  }
+  // The read holds report 0 but the host has not collected it: the ring is full.
+  sim_.QueueInputReport(id_, sim::DisplayDone(63));
+  EXPECT_EQ(sim_.DroppedInputReports(id_), 1u);
   ASSERT_TRUE(ReadInputReport());
-  EXPECT_EQ(record().InputReport[1], 3);
+  EXPECT_EQ(record().InputReport[1], 0);
+  sim_.QueueInputReport(id_, sim::DisplayDone(64));
+  EXPECT_EQ(sim_.DroppedInputReports(id_), 1u);
+  EXPECT_EQ(sim_.QueuedInputReports(id_), 63u);
+}
+
+TEST(QueuePolicyNamesTest, RoundTripAndFollowTheBuildPlatform) {
+  for (sim::QueuePolicy policy : {sim::QueuePolicy::kWindows, sim::QueuePolicy::kLinux}) {
+    EXPECT_EQ(sim::QueuePolicyFromName(sim::QueuePolicyName(policy)), policy);
+  }
+  EXPECT_FALSE(sim::QueuePolicyFromName("Linux"));
+  EXPECT_THROW(sim::QueuePolicyName(static_cast<sim::QueuePolicy>(7)), std::out_of_range);
+#ifdef _WIN32
+  EXPECT_EQ(sim::InterfaceSpec{}.queue_policy, sim::QueuePolicy::kWindows);
+#else
+  EXPECT_EQ(sim::InterfaceSpec{}.queue_policy, sim::QueuePolicy::kLinux);
+#endif
 }
 
 TEST_F(SimulatedTerminalTest, UnpluggedHandlesGoDeadAndStayDeadAfterReplug) {

@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "drop_watch.h"
 #include "exit_codes.h"
 #include "output.h"
 #include "session.h"
@@ -103,7 +104,8 @@ std::string StatusText(Session& session) {
   return status;
 }
 
-void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration) {
+void RunLoop(Session& session, EndWatch& watch, DropWatch& drops,
+             std::optional<milliseconds> duration) {
   milliseconds limit = duration.value_or(milliseconds::max() / 2);
   if (session.simulated() && !duration) {
     limit = session.player()->scenario().Length() + kScenarioGrace;
@@ -111,7 +113,10 @@ void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> dura
   // Slices of an hour keep a run without a limit going for as long as it is wanted.
   while (!watch.Done() && session.Elapsed() < limit) {
     session.loop().RunUntil(
-        [&] { return watch.Done(); },
+        [&] {
+          drops.Check();
+          return watch.Done();
+        },
         std::min<milliseconds>(limit - session.Elapsed(), std::chrono::hours(1)));
   }
 }
@@ -151,6 +156,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
   }
   EndWatch watch(session, duration);
+  // From the start, so drops while --wait waits for the port show at the loop's first tick.
+  DropWatch drops(session, reporter);
   // Input reports, and the terminal coming and going, keep a simulated run alive.
   session.tap().set_observer([&](HidTap::Change) { watch.NoteActivity(); });
   OpenFailure open_failure = OpenFailure::kNone;
@@ -183,7 +190,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     status_timer->SetEnabled(true);
   }
   session.StartScenario();
-  RunLoop(session, watch, duration);
+  RunLoop(session, watch, drops, duration);
+  drops.Check();
   const std::string reason = watch.Reason();
   status_timer.reset();
   session.Close();

@@ -222,6 +222,25 @@ void Reporter::Forward(const RaisedEvent& event) {
   Event(name, args, human);
 }
 
+void Reporter::Dropped(uint64_t count, sim::QueuePolicy policy) {
+  if (dropped_) *dropped_ += count;
+  const bool oldest = policy == sim::QueuePolicy::kWindows;
+  if (options_.json) {
+    PrintJson(JsonObject()
+                  .AddString("type", "dropped")
+                  .AddInt("time_ms", clock_().count())
+                  .AddString("time", WallTime())
+                  .AddInt("count", static_cast<int64_t>(count))
+                  .AddString("queue", sim::QueuePolicyName(policy))
+                  .AddString("lost", oldest ? "oldest" : "newest"));
+    return;
+  }
+  PrintLine(FormatTime(clock_()) + "  dropped " + std::to_string(count) +
+            (count == 1 ? " input report" : " input reports") + ": the driver's queue was full (" +
+            std::string(sim::QueuePolicyName(policy)) +
+            (oldest ? ": the oldest are lost)" : ": the newest are lost)"));
+}
+
 JsonObject Reporter::FinalProperties() const {
   const USBORVA& c = *control_;
   JsonObject properties;
@@ -247,21 +266,27 @@ JsonObject Reporter::FinalProperties() const {
 
 void Reporter::Closed(std::string_view reason, uint64_t reports) {
   if (options_.json) {
-    PrintJson(JsonObject()
-                  .AddString("type", "close")
-                  .AddInt("time_ms", clock_().count())
-                  .AddString("time", WallTime())
-                  .AddString("reason", reason)
-                  .AddInt("reports", static_cast<int64_t>(reports))
-                  .AddInt("events", static_cast<int64_t>(events_))
-                  .AddObject("properties", FinalProperties()));
+    JsonObject line;
+    line.AddString("type", "close")
+        .AddInt("time_ms", clock_().count())
+        .AddString("time", WallTime())
+        .AddString("reason", reason)
+        .AddInt("reports", static_cast<int64_t>(reports))
+        .AddInt("events", static_cast<int64_t>(events_))
+        .AddObject("properties", FinalProperties());
+    if (dropped_) line.AddInt("dropped", static_cast<int64_t>(*dropped_));
+    PrintJson(line);
     return;
   }
   PrintLine("");
   std::string at = FormatTime(clock_());
   at.erase(0, at.find_first_not_of(' '));
-  PrintLine("Port closed at " + at + " (" + std::string(reason) + "): " + std::to_string(reports) +
-            " input reports, " + std::to_string(events_) + " events.");
+  std::string summary = "Port closed at " + at + " (" + std::string(reason) +
+                        "): " + std::to_string(reports) + " input reports, " +
+                        std::to_string(events_) + " events";
+  if (dropped_.value_or(0) > 0)
+    summary += ", " + std::to_string(*dropped_) + " dropped by the driver";
+  PrintLine(summary + ".");
   ClearStatus();
   status_ = nullptr;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "usborva/connection.h"
 #include "usborva/events.h"
 #include "usborva/forwarding_event_sink.h"
+#include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 
 namespace usborva::cli {
@@ -49,6 +51,10 @@ class Reporter : public ForwardingEventSink {
   // The terminal lost or back (the control's connection notifications); others are not
   // printed.
   void ConnectionChanged(const ConnectionNotice& notice);
+  // The driver's drops are known (a simulated terminal): the summary at close counts them.
+  void CountDrops() { dropped_ = 0; }
+  // count more input reports the driver let go because its queue was full, as policy says.
+  void Dropped(uint64_t count, sim::QueuePolicy policy);
   void Closed(std::string_view reason, uint64_t reports);
   // Draws the status line again (a timer calls this while nothing else is printed).
   void RedrawStatus();
@@ -80,6 +86,7 @@ class Reporter : public ForwardingEventSink {
   std::function<std::string()> status_;
   bool status_drawn_ = false;
   uint64_t events_ = 0;
+  std::optional<uint64_t> dropped_;  // none: the driver's drops are not known
 };
 
 // A masked secret: as many '*' as it has characters.

@@ -39,6 +39,10 @@ constexpr auto kOpNames = std::to_array<std::string_view>({
 // One name per operation, no more.
 static_assert(kOpNames.size() == kOpCount);
 
+// In the order of the enumeration.
+constexpr auto kQueuePolicyNames = std::to_array<std::string_view>({"windows", "linux"});
+static_assert(static_cast<size_t>(QueuePolicy::kLinux) + 1 == kQueuePolicyNames.size());
+
 }  // namespace
 
 std::string_view FaultName(Fault fault) { return kFaultNames.at(static_cast<size_t>(fault)); }
@@ -51,5 +55,16 @@ std::optional<Fault> FaultFromName(std::string_view name) {
 }
 
 std::string_view OpName(Op op) { return kOpNames.at(static_cast<size_t>(op)); }
+
+std::string_view QueuePolicyName(QueuePolicy policy) {
+  return kQueuePolicyNames.at(static_cast<size_t>(policy));
+}
+
+std::optional<QueuePolicy> QueuePolicyFromName(std::string_view name) {
+  for (size_t i = 0; i < kQueuePolicyNames.size(); ++i) {
+    if (kQueuePolicyNames[i] == name) return static_cast<QueuePolicy>(i);
+  }
+  return std::nullopt;
+}
 
 }  // namespace usborva::sim

@@ -465,6 +465,12 @@ bool Machine::CloseHandle(Handle object) {
 void Machine::QueueInputReport(InterfaceId id, std::vector<uint8_t> report) {
   InterfaceState& state = interfaces_.at(id);
   if (!state.present) return;
+  const sim::QueuePolicy policy = state.spec.queue_policy;
+  if (policy == sim::QueuePolicy::kLinux && HeldReports(id) >= sim::InputQueueDepth(policy)) {
+    // The ring is full: the kernel lets the arriving report go and keeps the queued ones.
+    ++state.dropped;
+    return;
+  }
   for (Read& read : reads_) {
     if (read.state == ReadState::kPending && read.interface_id == id) {
       Complete(read, report);
@@ -472,10 +478,19 @@ void Machine::QueueInputReport(InterfaceId id, std::vector<uint8_t> report) {
     }
   }
   state.queue.push_back(std::move(report));
-  if (state.queue.size() > sim::kInputQueueDepth) {
+  if (state.queue.size() > sim::InputQueueDepth(policy)) {
     state.queue.pop_front();
     ++state.dropped;
   }
+}
+
+size_t Machine::HeldReports(InterfaceId id) const {
+  // A completed read the host has not collected is still in the hidraw ring: the backend
+  // reads it out of the kernel only when the host collects it.
+  const auto uncollected = std::count_if(reads_.begin(), reads_.end(), [id](const Read& r) {
+    return r.state == ReadState::kDone && r.interface_id == id;
+  });
+  return interfaces_[id].queue.size() + static_cast<size_t>(uncollected);
 }
 
 void Machine::ClearInputReports(InterfaceId id) { interfaces_.at(id).queue.clear(); }

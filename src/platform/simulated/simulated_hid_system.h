@@ -141,6 +141,9 @@ class Machine final : public SimulatedHidSystem {
   std::string PathOf(InterfaceId id) const;
   InterfaceId FindPath(const char* path) const;
   void Complete(Read& read, const std::vector<uint8_t>& report);
+  // The reports of the interface a hidraw ring would hold: those queued and those in reads
+  // completed but not yet collected.
+  size_t HeldReports(InterfaceId id) const;
   void SignalEvent(Handle event, bool signalled);
   // Ends the pending reads of the interface (or of one device handle) with error: the
   // buffers are let go and the overlapped records say why.
