@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The terminal description: the lines before the timed input say what the simulated
-// terminal is and how it answers the identity questions asked when the port opens.
+// terminal is and how it answers the identity questions asked when the port opens. The
+// directives of its answers (kModel) also go in a rule's body, where they change them.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -16,7 +17,6 @@ namespace usborva::scenario {
 namespace {
 
 sim::InterfaceSpec& Spec(ParseContext& context) { return context.scenario.terminal; }
-sim::TerminalModel& Model(ParseContext& context) { return context.scenario.terminal.terminal; }
 
 uint16_t ReadId(const Line& line, const ParseContext& context, std::string_view what) {
   context.ExpectArgs(line, 1, 1);
@@ -95,7 +95,7 @@ void SetItem(ParseContext& context, uint8_t item, std::vector<uint8_t> data, con
     throw LineError(
         at, "an identity item holds at most " + std::to_string(protocol::kInfoMaxData) + " bytes");
   }
-  Model(context).items[item] = std::move(data);
+  context.ChangeModel({ModelChange::Part::kItem, item, std::move(data)}, at);
 }
 void TextItem(ParseContext& context, const Line& line, uint8_t item, bool terminated,
               std::string_view what) {
@@ -130,7 +130,7 @@ void InfoItem(ParseContext& context, const Line& line) {
   const Token& first = line.args()[1];
   if (!first.quoted && first.text == "none") {
     context.ExpectArgs(line, 2, 2);
-    Model(context).items.erase(item);
+    context.ChangeModel({ModelChange::Part::kItem, item, std::nullopt}, first);
     return;
   }
   SetItem(context, item, ReadHexTokens(line.args().subspan(1), "item data"), first);
@@ -144,7 +144,7 @@ void Config(ParseContext& context, const Line& line) {
                                         std::to_string(protocol::kConfigLength) + " bytes, got " +
                                         std::to_string(bytes.size()));
   }
-  std::copy(bytes.begin(), bytes.end(), Model(context).config.begin());
+  context.ChangeModel({ModelChange::Part::kConfig, 0, std::move(bytes)}, line.args()[0]);
 }
 
 void FeatureReport(ParseContext& context, const Line& line) {
@@ -152,7 +152,7 @@ void FeatureReport(ParseContext& context, const Line& line) {
   const uint8_t id = ReadByte(line.args()[0], "report ID");
   std::vector<uint8_t> bytes = ReadHexTokens(line.args().subspan(1), "report");
   bytes.insert(bytes.begin(), id);
-  Model(context).fixed_reports[id] = std::move(bytes);
+  context.ChangeModel({ModelChange::Part::kFeatureReport, id, std::move(bytes)}, line.args()[0]);
 }
 
 void ConfigFile(ParseContext& context, const Line& line) {
@@ -217,15 +217,15 @@ constexpr DirectiveSpec kDirectives[] = {
     {"product-string", "TEXT|none", DirectiveKind::kDescription, ProductString},
     {"firmware", "TEXT|none", DirectiveKind::kDescription, Firmware},
     {"string", "INDEX TEXT|none", DirectiveKind::kDescription, IndexedString},
-    {"bitmap-crc", "HEX...", DirectiveKind::kDescription, BitmapCrc},
-    {"pin-ksn", "TEXT", DirectiveKind::kDescription, PinKsn},
-    {"msr-ksn", "TEXT", DirectiveKind::kDescription, MsrKsn},
-    {"auth-label", "TEXT", DirectiveKind::kDescription, AuthLabel},
-    {"pin-label", "TEXT", DirectiveKind::kDescription, PinLabel},
-    {"msr-label", "TEXT", DirectiveKind::kDescription, MsrLabel},
-    {"info-item", "ITEM HEX...|none", DirectiveKind::kDescription, InfoItem},
-    {"config", "HEX... (8 bytes)", DirectiveKind::kDescription, Config},
-    {"feature-report", "ID HEX...", DirectiveKind::kDescription, FeatureReport},
+    {"bitmap-crc", "HEX...", DirectiveKind::kModel, BitmapCrc},
+    {"pin-ksn", "TEXT", DirectiveKind::kModel, PinKsn},
+    {"msr-ksn", "TEXT", DirectiveKind::kModel, MsrKsn},
+    {"auth-label", "TEXT", DirectiveKind::kModel, AuthLabel},
+    {"pin-label", "TEXT", DirectiveKind::kModel, PinLabel},
+    {"msr-label", "TEXT", DirectiveKind::kModel, MsrLabel},
+    {"info-item", "ITEM HEX...|none", DirectiveKind::kModel, InfoItem},
+    {"config", "HEX... (8 bytes)", DirectiveKind::kModel, Config},
+    {"feature-report", "ID HEX...", DirectiveKind::kModel, FeatureReport},
     {"config-file", "TEXT", DirectiveKind::kDescription, ConfigFile},
     {"unplugged", "", DirectiveKind::kDescription, Unplugged},
     {"queue", "windows|linux", DirectiveKind::kDescription, Queue},

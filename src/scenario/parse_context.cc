@@ -21,8 +21,9 @@ StepTotals TotalsOf(std::span<const Step> steps) {
   for (const Step& step : steps) {
     ++totals.steps;
     for (const sim::Report& report : step.reports) totals.report_bytes += report.size();
+    if (step.model.bytes) totals.report_bytes += step.model.bytes->size();
     totals.note_bytes += step.text.size();
-    totals.length += step.wait;
+    totals.length += step.kind == StepKind::kExpect ? step.expect.within : step.wait;
   }
   return totals;
 }
@@ -66,11 +67,23 @@ void ParseContext::ExpectArgs(const Line& line, size_t min, size_t max) const {
 void ParseContext::AddStep(Step step, const Token& at) {
   Reserve(totals, TotalsOf(std::span<const Step>(&step, 1)), at, "");
   step.line = at.line;
-  scenario.steps.push_back(std::move(step));
+  Steps().push_back(std::move(step));
+}
+
+void ParseContext::ChangeModel(ModelChange change, const Token& at) {
+  if (!in_rule) {
+    ApplyModelChange(change, scenario.terminal.terminal);
+    return;
+  }
+  Step step;
+  step.kind = StepKind::kModel;
+  step.model = std::move(change);
+  AddStep(std::move(step), at);
 }
 
 void ParseContext::RepeatSteps(size_t first_step, int times, const Token& at, int repeat_line) {
-  const std::span<const Step> body = std::span<const Step>(scenario.steps).subspan(first_step);
+  std::vector<Step>& steps = Steps();
+  const std::span<const Step> body = std::span<const Step>(steps).subspan(first_step);
   const StepTotals once = TotalsOf(body);
   const auto n = static_cast<uint64_t>(times);
   StepTotals more;
@@ -81,9 +94,9 @@ void ParseContext::RepeatSteps(size_t first_step, int times, const Token& at, in
   Reserve(totals, more, at,
           " once the repeat of line " + std::to_string(repeat_line) + " is expanded");
   const size_t body_size = body.size();
-  scenario.steps.reserve(scenario.steps.size() + static_cast<size_t>(more.steps));
+  steps.reserve(steps.size() + static_cast<size_t>(more.steps));
   for (uint64_t copy = 0; copy < n; ++copy) {
-    for (size_t i = 0; i < body_size; ++i) scenario.steps.push_back(scenario.steps[first_step + i]);
+    for (size_t i = 0; i < body_size; ++i) steps.push_back(steps[first_step + i]);
   }
 }
 

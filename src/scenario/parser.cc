@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// Reads scenario text line by line: the terminal description first, then the timed input,
-// with repeat blocks expanded as they close. Each byte of the text is looked at a bounded
-// number of times, and what the repeats expand into is checked against the limits before
-// it is built, so neither a long line nor a repeat bomb costs more than its limit.
+// Reads scenario text line by line: the terminal description (with its rules) first, then
+// the timed input, with repeat blocks expanded as they close. Each byte of the text is looked at a
+// bounded number of times, and what the repeats expand into is checked against the limits before it
+// is built, so neither a long line nor a repeat bomb costs more than its limit.
 #include <algorithm>
 #include <iterator>
 #include <vector>
@@ -17,10 +17,12 @@
 namespace usborva::scenario {
 namespace {
 
-struct RepeatFrame {
-  int count = 0;
+// An open block: a repeat, or a rule's `on`; `end` closes the innermost.
+struct BlockFrame {
+  bool rule = false;
+  int count = 0;  // a repeat's
   size_t first_step = 0;
-  bool plugged = true;
+  bool plugged = true;  // as the block found the terminal
   int line = 0;
   int column = 0;
 };
@@ -80,11 +82,13 @@ class Parser {
       start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     if (!pending_.tokens.empty()) Finish();
-    if (!repeats_.empty()) {
-      const RepeatFrame& open = repeats_.back();
+    if (!blocks_.empty()) {
+      const BlockFrame& open = blocks_.back();
       throw ScenarioError(source_, open.line, open.column,
-                          "this repeat block is not closed: add a line 'end'");
+                          std::string(open.rule ? "this 'on' block" : "this repeat block") +
+                              " is not closed: add a line 'end'");
     }
+    CheckPatterns();
     return std::move(context_.scenario);
   }
 
@@ -126,17 +130,28 @@ class Parser {
   void Dispatch(const Line& line) {
     const Token& keyword = line.keyword();
     if (keyword.quoted) throw LineError(keyword, "a line starts with a directive, not a text");
+    if (keyword.text == "on") return BeginRule(line);
     if (keyword.text == "repeat") return BeginRepeat(line);
-    if (keyword.text == "end") return EndRepeat(line);
+    if (keyword.text == "end") return EndBlock(line);
     const DirectiveSpec* spec = FindDirective(keyword.text);
     if (spec == nullptr) throw LineError(keyword, UnknownDirective(keyword.text));
-    if (spec->kind == DirectiveKind::kDescription && context_.in_steps) {
+    if (context_.in_rule && spec->kind == DirectiveKind::kDescription) {
       throw LineError(keyword, "'" + keyword.text +
-                                   "' describes the terminal: it goes before the timed "
-                                   "input, which began on line " +
-                                   std::to_string(first_step_line_));
+                                   "' cannot go in an 'on' block: a rule changes the terminal's "
+                                   "answers to GetFeatureReport (feature-report, info-item, "
+                                   "config and the identity items), not what it is");
     }
-    if (spec->kind == DirectiveKind::kStep) EnterSteps(line);
+    const bool describes =
+        spec->kind == DirectiveKind::kDescription || spec->kind == DirectiveKind::kModel;
+    if (describes && context_.in_steps) {
+      throw LineError(keyword,
+                      "'" + keyword.text +
+                          "' describes the terminal: it goes before the timed "
+                          "input, which began on line " +
+                          std::to_string(first_step_line_) +
+                          (spec->kind == DirectiveKind::kModel ? ", or in an 'on' block" : ""));
+    }
+    if (spec->kind == DirectiveKind::kStep && !context_.in_rule) EnterSteps(line);
     context_.directive = spec;
     spec->handler(context_, line);
   }
@@ -147,45 +162,110 @@ class Parser {
     first_step_line_ = line.number;
   }
 
+  // on set-feature PATTERN...: a rule of the terminal, in its description.
+  void BeginRule(const Line& line) {
+    context_.directive = nullptr;
+    const Token& keyword = line.keyword();
+    if (context_.in_rule) {
+      throw LineError(keyword, "an 'on' block cannot hold another: the one of line " +
+                                   std::to_string(blocks_.front().line) + " is still open");
+    }
+    if (context_.in_steps) {
+      throw LineError(keyword,
+                      "'on' describes the terminal: it goes before the timed input, which "
+                      "began on line " +
+                          std::to_string(first_step_line_));
+    }
+    const std::string usage = "usage: on set-feature HEX... (report ID first; ?? is any byte)";
+    if (line.tokens.size() < 2) throw LineError::AtEnd(keyword, usage);
+    const Token& trigger = line.tokens[1];
+    if (trigger.quoted || trigger.text != "set-feature") {
+      throw LineError(trigger, "a rule reacts to 'set-feature', not '" +
+                                   QuoteForMessage(trigger.text) + "' (" + usage + ")");
+    }
+    if (context_.scenario.rules.size() >= kMaxRules) {
+      throw LineError(keyword,
+                      "a scenario has at most " + std::to_string(kMaxRules) + " 'on' blocks");
+    }
+    const std::span<const Token> bytes = line.args().subspan(1);
+    Rule rule;
+    rule.pattern = ReadPattern(bytes, "pattern");
+    if (rule.pattern.empty()) {
+      throw LineError::AtEnd(trigger,
+                             "give the bytes to react to, report ID first (" + usage + ")");
+    }
+    rule.line = line.number;
+    context_.patterns.push_back({rule.pattern.size(), line.number, bytes.front().column});
+    context_.scenario.rules.push_back(std::move(rule));
+    BlockFrame frame;
+    frame.rule = true;
+    frame.plugged = context_.plugged;
+    frame.line = line.number;
+    frame.column = keyword.column;
+    blocks_.push_back(frame);
+    context_.in_rule = true;
+    // The host's feature report went through: the terminal is there when a run starts.
+    context_.plugged = true;
+  }
+
   void BeginRepeat(const Line& line) {
-    EnterSteps(line);
+    if (!context_.in_rule) EnterSteps(line);
     context_.directive = nullptr;
     if (line.tokens.size() != 2) {
       throw LineError::AtEnd(line.keyword(), "usage: repeat COUNT ... end");
     }
-    if (repeats_.size() >= static_cast<size_t>(kMaxRepeatDepth)) {
+    if (blocks_.size() - (context_.in_rule ? 1 : 0) >= static_cast<size_t>(kMaxRepeatDepth)) {
       throw LineError(line.keyword(),
                       "repeat blocks nest at most " + std::to_string(kMaxRepeatDepth) + " deep");
     }
     const Token& count = line.tokens[1];
-    RepeatFrame frame;
+    BlockFrame frame;
     frame.count = static_cast<int>(ReadInteger(count, 0, kMaxRepeat, "repeat count"));
-    frame.first_step = context_.scenario.steps.size();
+    frame.first_step = context_.Steps().size();
     frame.plugged = context_.plugged;
     frame.line = line.number;
     frame.column = line.keyword().column;
-    repeats_.push_back(frame);
+    blocks_.push_back(frame);
   }
 
-  void EndRepeat(const Line& line) {
+  void EndBlock(const Line& line) {
     if (line.tokens.size() != 1) throw LineError(line.tokens[1], "'end' takes no values");
-    if (repeats_.empty()) throw LineError(line.keyword(), "'end' without a 'repeat'");
-    const RepeatFrame frame = repeats_.back();
-    repeats_.pop_back();
+    if (blocks_.empty()) throw LineError(line.keyword(), "'end' without a 'repeat' or an 'on'");
+    const BlockFrame frame = blocks_.back();
+    blocks_.pop_back();
+    if (frame.rule) {
+      // A run may leave the terminal unplugged: it is a test of the host's recovery.
+      context_.in_rule = false;
+      context_.plugged = frame.plugged;
+      return;
+    }
     if (context_.plugged != frame.plugged) {
       throw LineError(line.keyword(),
                       "a repeat block must leave the terminal plugged in or out as it found it");
     }
     if (frame.count == 0) {
-      context_.scenario.steps.resize(frame.first_step);
+      context_.Steps().resize(frame.first_step);
     } else if (frame.count > 1) {
       context_.RepeatSteps(frame.first_step, frame.count - 1, line.keyword(), frame.line);
     }
   }
 
+  // A pattern longer than the terminal's feature reports could never match.
+  void CheckPatterns() const {
+    const auto length =
+        static_cast<size_t>(std::max<int16_t>(context_.scenario.terminal.feature_report_length, 0));
+    for (const PatternUse& use : context_.patterns) {
+      if (use.size <= length) continue;
+      throw ScenarioError(source_, use.line, use.column,
+                          "the pattern is " + std::to_string(use.size) +
+                              " bytes; this terminal's feature reports are " +
+                              std::to_string(length) + " (feature-length)");
+    }
+  }
+
   std::string source_;
   ParseContext context_;
-  std::vector<RepeatFrame> repeats_;
+  std::vector<BlockFrame> blocks_;
   Line pending_;
   int first_step_line_ = 0;
 };

@@ -22,7 +22,9 @@ ScenarioError::ScenarioError(std::string source, int line, int column, std::stri
 
 Milliseconds Scenario::Length() const {
   Milliseconds length{0};
-  for (const Step& step : steps) length += step.wait;
+  for (const Step& step : steps) {
+    length += step.kind == StepKind::kExpect ? step.expect.within : step.wait;
+  }
   return length;
 }
 

@@ -123,7 +123,7 @@ void Fault(ParseContext& context, const Line& line) {
                     "unknown fault '" + QuoteForMessage(name.text) + "' (faults: " + names + ")");
   }
   const bool on = line.args().size() < 2 || ReadOnOff(line.args()[1]);
-  if (!context.in_steps) {
+  if (!context.Timed()) {
     std::vector<sim::Fault>& faults = context.scenario.faults;
     faults.erase(std::remove(faults.begin(), faults.end(), *fault), faults.end());
     if (on) faults.push_back(*fault);
@@ -165,6 +165,8 @@ constexpr DirectiveSpec kDirectives[] = {
     {"plug", "", DirectiveKind::kStep, Plug},
     {"fault", "NAME [on|off]", DirectiveKind::kEither, Fault},
     {"note", "TEXT", DirectiveKind::kStep, Note},
+    {"expect", "set-feature HEX... within TIME | event NAME [BYTE...] within TIME",
+     DirectiveKind::kStep, Expect},
 };
 
 // --- swipe: a card read, given by meaning, sent as the terminal sends one: the card

@@ -98,6 +98,33 @@ std::vector<uint8_t> ReadHexTokens(std::span<const Token> tokens, std::string_vi
   return bytes;
 }
 
+BytePattern ReadPattern(std::span<const Token> tokens, std::string_view what) {
+  BytePattern pattern;
+  for (const Token& token : tokens) {
+    std::string pair;
+    for (char c : token.text) {
+      if (c == ' ' && token.quoted) continue;
+      pair += c;
+      if (pair.size() < 2) continue;
+      if (pair == "??") {
+        pattern.emplace_back(std::nullopt);
+      } else if (IsHexDigit(pair[0]) && IsHexDigit(pair[1])) {
+        pattern.emplace_back(
+            static_cast<uint8_t>(HexDigitValue(pair[0]) << 4 | HexDigitValue(pair[1])));
+      } else {
+        throw LineError(token, "expected hexadecimal bytes (or ?? for any byte) for the " +
+                                   std::string(what) + ", got " + Shown(token));
+      }
+      pair.clear();
+    }
+    if (!pair.empty()) {
+      throw LineError(token, "the " + std::string(what) + " " + Shown(token) +
+                                 " has an odd number of digits (two per byte; ?? for any byte)");
+    }
+  }
+  return pattern;
+}
+
 Milliseconds ReadDuration(const Token& token) {
   std::string_view text = token.text;
   int64_t scale = 0;  // microseconds per unit

@@ -24,6 +24,9 @@ uint8_t ReadByte(const Token& token, std::string_view what);
 std::vector<uint8_t> ReadHex(const Token& token, std::string_view what);
 // The same over several tokens, read as one run (the rest of a line).
 std::vector<uint8_t> ReadHexTokens(std::span<const Token> tokens, std::string_view what);
+// Leading bytes to match, over several tokens read as one run: pairs of hex digits, or ??
+// for any byte.
+BytePattern ReadPattern(std::span<const Token> tokens, std::string_view what);
 // A length of time: a number with the unit ms, s, min or h ("250ms", "1.5s", "2min").
 Milliseconds ReadDuration(const Token& token);
 // An error unless the token is at most kMaxTextBytes long.

@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GoldenCase{"bad_read.jsonl", Monitor("bad_read.scn")},
                     GoldenCase{"pin_entry.jsonl", Monitor("pin_entry.scn")},
                     GoldenCase{"unplug_storm.jsonl", Monitor("unplug_storm.scn")},
+                    GoldenCase{"request_pin.jsonl", Monitor("request_pin.scn")},
+                    GoldenCase{"expect_events.jsonl", Monitor("expect_events.scn")},
                     GoldenCase{
                         "normal_swipe.txt",
                         {"monitor", "--simulate", "examples/normal_swipe.scn", "--virtual-time"}},
@@ -57,6 +59,34 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+// A scenario is a test of its host: the monitor sends no command, so the expectation of one
+// fails, by its line, at once on stderr (or as a JSON line), and the run exits 5. The
+// expectations of events the monitor saw are met.
+TEST(ExpectationGoldenTest, AFailedExpectationFailsTheRun) {
+  const RunResult text =
+      RunTool({"monitor", "--simulate", "examples/expect_host.scn", "--virtual-time"});
+  EXPECT_EQ(text.status, 5) << text.err;
+  EXPECT_EQ(text.err,
+            "usborva monitor: examples/expect_host.scn:24: expected set-feature 0A 01 within 2s; "
+            "the host sent none\n"
+            "usborva monitor: 1 expectation of examples/expect_host.scn failed\n");
+  ExpectGolden("expect_host.txt", text);
+  const RunResult json = RunTool(Monitor("expect_host.scn"));
+  EXPECT_EQ(json.status, 5) << json.err;
+  ExpectGolden("expect_host.jsonl", json);
+}
+
+// A run cut short by --duration fails the expectation it was waiting at.
+TEST(ExpectationGoldenTest, ARunCutShortDoesNotPass) {
+  const RunResult result = RunTool(
+      {"monitor", "--simulate", "examples/expect_host.scn", "--virtual-time", "--duration", "0.5"});
+  EXPECT_EQ(result.status, 5);
+  EXPECT_NE(result.err.find("expect_host.scn:24: expected set-feature 0A 01 within 2s; the run "
+                            "ended first"),
+            std::string::npos)
+      << result.err;
+}
 
 // Nothing secret reaches the output unless asked for, in either form.
 TEST(SafetyTest, ClearCardDataAndPinBlocksOnlyWithReveal) {

@@ -28,7 +28,8 @@ after its name: usborva demo --json.
 Card numbers are masked and control characters escaped in everything printed; --reveal
 (where a command takes it) shows the numbers.
 Exit status: 0 success, 2 usage error, 3 no supported terminal, 4 device or I/O failure
-(or a failure inside the tool, such as running out of memory).
+(or a failure inside the tool, such as running out of memory), 5 an expectation of the
+scenario failed (monitor --simulate).
 )";
 
 constexpr std::string_view kDemo = R"(usage: usborva demo [--fast] [--json] [--reveal]
@@ -64,6 +65,10 @@ end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
   --serial S             take the terminal whose USB serial number is S
 --device and --serial choose among the terminals the matching rules accept; without them
 the first one is taken.
+
+A scenario may test its host (expect lines, docs/scenarios.md): the monitor is that host.
+Each expectation that fails is printed at once ("usborva monitor: FILE:LINE: expected ...";
+with --json, a line of type "expectation-failed"), and the run exits with status 5.
 )";
 
 constexpr std::string_view kList =

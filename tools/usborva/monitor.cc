@@ -61,7 +61,9 @@ class EndWatch {
  private:
   bool ScenarioOver() {
     scenario::Player* player = session_.player();
-    if (player == nullptr || !player->Finished()) return false;
+    // An expectation still waiting keeps the player unfinished; a rule's run under way has
+    // reports still to send.
+    if (player == nullptr || !player->Finished() || player->RunningRules() > 0) return false;
     if (session_.sim()->QueuedInputReports(player->interface_id()) > 0) return false;
     const milliseconds now = session_.Elapsed();
     if (!finished_at_) finished_at_ = now;
@@ -121,6 +123,21 @@ void RunLoop(Session& session, EndWatch& watch, DropWatch& drops,
   }
 }
 
+// The scenario tests the host, here the monitor itself: every event it prints is fed to the
+// player, and each expectation that fails is said at once, on stderr (text) or as a JSON line.
+void WatchExpectations(scenario::Player& player, Reporter& reporter, bool json, std::ostream& err) {
+  reporter.set_event_observer([&player](const RaisedEvent& event) { player.EventRaised(event); });
+  player.set_failure_handler([&reporter, json, &err](const scenario::ExpectationFailure& failure) {
+    if (json) {
+      reporter.ExpectationFailed(failure.line, failure.message);
+      return;
+    }
+    reporter.ClearStatus();
+    err << "usborva monitor: " << Printable(failure.message) << "\n" << std::flush;
+    reporter.RedrawStatus();
+  });
+}
+
 }  // namespace
 
 scenario::Scenario LoadSimulation(const std::optional<std::string>& path) {
@@ -172,8 +189,9 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     }
     reporter.ConnectionChanged(notice);
   });
-  if (session.player() != nullptr) {
-    session.player()->set_note_handler([&](const std::string& text) { reporter.Note(text); });
+  if (scenario::Player* player = session.player()) {
+    player->set_note_handler([&](const std::string& text) { reporter.Note(text); });
+    WatchExpectations(*player, reporter, config.report.json, err);
   }
 
   SignalGuard signals;
@@ -193,6 +211,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   RunLoop(session, watch, drops, duration);
   drops.Check();
   const std::string reason = watch.Reason();
+  // A run cut short fails the expectation it was waiting at: it was not met.
+  if (session.player() != nullptr) session.player()->EndRun();
   status_timer.reset();
   session.Close();
   reporter.Closed(reason, session.tap().reports());
@@ -201,6 +221,12 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
         << " cannot be read: permission denied.\n"
         << UdevFix(InstalledUdevRule());
     return kExitDeviceError;
+  }
+  if (session.player() != nullptr && session.player()->Failed()) {
+    const size_t failed = session.player()->failures().size();
+    err << "usborva monitor: " << failed << (failed == 1 ? " expectation" : " expectations")
+        << " of " << Printable(session.player()->scenario().source) << " failed\n";
+    return kExitExpectationFailed;
   }
   return kExitOk;
 }

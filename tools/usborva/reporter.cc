@@ -119,6 +119,15 @@ void Reporter::Note(const std::string& text) {
   }
 }
 
+void Reporter::ExpectationFailed(int line, const std::string& message) {
+  PrintJson(JsonObject()
+                .AddString("type", "expectation-failed")
+                .AddInt("time_ms", clock_().count())
+                .AddString("time", WallTime())
+                .AddInt("line", line)
+                .AddString("message", message));
+}
+
 void Reporter::ConnectionChanged(const ConnectionNotice& notice) {
   if (notice.change != ConnectionChange::kLost && notice.change != ConnectionChange::kReconnected) {
     return;
@@ -196,6 +205,11 @@ Reporter::Detail Reporter::CardDetail() const {
 }
 
 void Reporter::Forward(const RaisedEvent& event) {
+  Print(event);
+  if (event_observer_) event_observer_(event);
+}
+
+void Reporter::Print(const RaisedEvent& event) {
   const std::string_view name = EventName(event.id);
   if (event.id == EventId::kCardDataChanged) {
     const CardView view = ParseCardView(control_->get_Track1Data() + control_->get_Track2Data());

@@ -46,8 +46,15 @@ class Reporter : public ForwardingEventSink {
   // empty function: none.
   void set_status(std::function<std::string()> status) { status_ = std::move(status); }
 
+  // Called with each event after it is printed (the scenario's expectations watch them).
+  void set_event_observer(std::function<void(const RaisedEvent&)> observer) {
+    event_observer_ = std::move(observer);
+  }
+
   void Opened(std::string_view terminal);
   void Note(const std::string& text);
+  // A scenario's expectation failed: the JSON line (text runs say so on stderr instead).
+  void ExpectationFailed(int line, const std::string& message);
   // The terminal lost or back (the control's connection notifications); others are not
   // printed.
   void ConnectionChanged(const ConnectionNotice& notice);
@@ -65,6 +72,7 @@ class Reporter : public ForwardingEventSink {
  private:
   // Prints the event with its arguments; the card's events with what a handler reads.
   void Forward(const RaisedEvent& event) override;
+  void Print(const RaisedEvent& event);
   void PrintLine(const std::string& text);
   void PrintJson(const JsonObject& object);
   struct Detail {
@@ -84,6 +92,7 @@ class Reporter : public ForwardingEventSink {
   // "time" of a JSON line: the wall clock, or the epoch plus time_ms in virtual time.
   std::string WallTime() const;
   std::function<std::string()> status_;
+  std::function<void(const RaisedEvent&)> event_observer_;
   bool status_drawn_ = false;
   uint64_t events_ = 0;
   std::optional<uint64_t> dropped_;  // none: the driver's drops are not known
