@@ -104,6 +104,11 @@ struct USBORVA_EXPORT SwipeFields {
 USBORVA_EXPORT std::vector<sim::Report> SwipeReports(const SwipeFields& fields,
                                                      const sim::InterfaceSpec& terminal);
 
+/// The KSN an identity item of the terminal holds (sim::kInfoPINKSN, sim::kInfoMSRKSN) as
+/// its 10 bytes, when the item is 20 hex digits; 10 zero bytes otherwise. What a swipe (the
+/// MSR KSN) and a simulated PIN entry (the PIN KSN) send unless told otherwise.
+USBORVA_EXPORT std::vector<uint8_t> TerminalKsn(const sim::TerminalModel& terminal, uint8_t item);
+
 /// Bounds that keep a scenario (and a fuzzed or hostile one) small: reading costs time in
 /// proportion to the text, and memory in proportion to these limits, whatever the text
 /// asks for. A scenario past one is refused with an error naming the limit. The totals

@@ -3,39 +3,32 @@
 // card-data items (empty ones for what the swipe leaves out), and the closing item with the
 // KSN and the sigil status, or with an error status.
 #include <algorithm>
-#include <optional>
 
 #include "usborva/hex_digits.h"
 #include "usborva/scenario.h"
 
 namespace usborva::scenario {
-namespace {
 
-// The terminal's MSR KSN as bytes, when it is 20 hex digits.
-std::optional<std::vector<uint8_t>> MsrKsn(const sim::TerminalModel& terminal) {
-  auto item = terminal.items.find(protocol::kInfoMSRKSN);
-  if (item == terminal.items.end() || item->second.size() != 2 * protocol::kKsnLength) {
-    return std::nullopt;
+std::vector<uint8_t> TerminalKsn(const sim::TerminalModel& terminal, uint8_t item) {
+  std::vector<uint8_t> ksn(protocol::kKsnLength, 0);
+  auto found = terminal.items.find(item);
+  if (found == terminal.items.end() || found->second.size() != 2 * protocol::kKsnLength) {
+    return ksn;
   }
-  std::vector<uint8_t> ksn;
-  for (size_t i = 0; i < item->second.size(); i += 2) {
-    const int high = HexDigitValue(static_cast<char>(item->second[i]));
-    const int low = HexDigitValue(static_cast<char>(item->second[i + 1]));
-    if (high < 0 || low < 0) return std::nullopt;
-    ksn.push_back(static_cast<uint8_t>(high << 4 | low));
+  for (size_t i = 0; i < ksn.size(); ++i) {
+    const int high = HexDigitValue(static_cast<char>(found->second[2 * i]));
+    const int low = HexDigitValue(static_cast<char>(found->second[2 * i + 1]));
+    if (high < 0 || low < 0) return std::vector<uint8_t>(protocol::kKsnLength, 0);
+    ksn[i] = static_cast<uint8_t>(high << 4 | low);
   }
   return ksn;
 }
 
-}  // namespace
-
 std::vector<sim::Report> SwipeReports(const SwipeFields& fields,
                                       const sim::InterfaceSpec& terminal) {
   const size_t length = static_cast<size_t>(std::max<int16_t>(terminal.input_report_length, 1));
-  std::vector<uint8_t> ksn = fields.ksn;
-  if (ksn.empty()) {
-    ksn = MsrKsn(terminal.terminal).value_or(std::vector<uint8_t>(protocol::kKsnLength, 0));
-  }
+  const std::vector<uint8_t> ksn =
+      fields.ksn.empty() ? TerminalKsn(terminal.terminal, protocol::kInfoMSRKSN) : fields.ksn;
   std::vector<sim::Report> reports;
   reports.reserve(fields.items.size() + 2);
   reports.push_back(
