@@ -15,6 +15,7 @@
 #include "output.h"
 #include "session.h"
 #include "signals.h"
+#include "simulate.h"
 #include "terminal_options.h"
 #include "text.h"
 #include "udev_fix.h"
@@ -37,8 +38,8 @@ constexpr milliseconds kStatusInterval(250);
 // Decides when a run is over and says why.
 class EndWatch {
  public:
-  EndWatch(Session& session, std::optional<milliseconds> duration)
-      : session_(session), duration_(duration) {}
+  EndWatch(Session& session, std::optional<milliseconds> duration, RunDriver* driver)
+      : session_(session), duration_(duration), driver_(driver) {}
 
   void NoteActivity() { last_activity_ = session_.Elapsed(); }
   void PermissionDenied() { permission_denied_ = true; }
@@ -53,14 +54,16 @@ class EndWatch {
   std::string Reason() {
     if (SignalGuard::Received() != 0) return "interrupted";
     if (permission_denied_) return "permission denied";
-    if (session_.simulated() && ScenarioOver()) return "end of scenario";
+    if (session_.simulated() && ScenarioOver())
+      return driver_ ? *driver_->Over() : "end of scenario";
     return "duration";
   }
 
  private:
   bool ScenarioOver() {
     scenario::Player* player = session_.player();
-    if (player == nullptr || !player->Finished()) return false;
+    if (player == nullptr) return false;
+    if (driver_ ? !driver_->Over() : !player->Finished()) return false;
     if (session_.sim()->QueuedInputReports(player->interface_id()) > 0) return false;
     const milliseconds now = session_.Elapsed();
     if (!finished_at_) finished_at_ = now;
@@ -69,6 +72,7 @@ class EndWatch {
 
   Session& session_;
   std::optional<milliseconds> duration_;
+  RunDriver* driver_;
   std::optional<milliseconds> finished_at_;
   milliseconds last_activity_{0};
   bool permission_denied_ = false;
@@ -103,9 +107,9 @@ std::string StatusText(Session& session) {
   return status;
 }
 
-void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration) {
+void RunLoop(Session& session, EndWatch& watch, std::optional<milliseconds> duration, bool driven) {
   milliseconds limit = duration.value_or(milliseconds::max() / 2);
-  if (session.simulated() && !duration) {
+  if (session.simulated() && !duration && !driven) {
     limit = session.player()->scenario().Length() + kScenarioGrace;
   }
   // Slices of an hour keep a run without a limit going for as long as it is wanted.
@@ -150,7 +154,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   if (config.duration_seconds) {
     duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
   }
-  EndWatch watch(session, duration);
+  EndWatch watch(session, duration, config.driver);
   // Input reports, and the terminal coming and going, keep a simulated run alive.
   session.tap().set_observer([&](HidTap::Change) { watch.NoteActivity(); });
   OpenFailure open_failure = OpenFailure::kNone;
@@ -183,7 +187,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     status_timer->SetEnabled(true);
   }
   session.StartScenario();
-  RunLoop(session, watch, duration);
+  if (config.driver != nullptr) config.driver->Start(session, reporter);
+  RunLoop(session, watch, duration, config.driver != nullptr);
   const std::string reason = watch.Reason();
   status_timer.reset();
   session.Close();
@@ -205,6 +210,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
                                           {"reveal", OptionKind::kFlag},
                                           {"virtual-time", OptionKind::kFlag},
                                           {"wait", OptionKind::kFlag},
+                                          {"interactive", OptionKind::kFlag, 'i'},
                                           kDeviceOption,
                                           kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
@@ -217,6 +223,11 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   if (args.Has("virtual-time") && !args.Has("simulate")) {
     throw UsageError("--virtual-time needs --simulate (a real terminal keeps real time)");
   }
+  const bool interactive = args.Has("interactive");
+  if (interactive && !args.Has("simulate")) {
+    throw UsageError("--interactive needs --simulate: the keys drive the simulated terminal");
+  }
+  if (interactive) CheckKeyboardRun(args.Value("simulate"), args.Has("virtual-time"));
   if (args.Has("simulate")) config.scenario = LoadSimulation(args.Value("simulate"));
   config.virtual_time = args.Has("virtual-time");
   if (auto duration = args.Value("duration")) {
@@ -228,6 +239,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   config.choice = ChoiceFromArgs(args);
   config.wait = args.Has("wait");
   config.list_command = ListCommandFor(args);
+  if (interactive) return RunKeyboardSession(std::move(config), out, err);
   return RunMonitorSession(std::move(config), out, err);
 }
 
