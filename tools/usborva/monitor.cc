@@ -54,8 +54,9 @@ class EndWatch {
   std::string Reason() {
     if (SignalGuard::Received() != 0) return "interrupted";
     if (permission_denied_) return "permission denied";
-    if (session_.simulated() && ScenarioOver())
-      return driver_ ? *driver_->Over() : "end of scenario";
+    if (session_.simulated() && ScenarioOver()) {
+      return driver_ != nullptr ? *driver_->Over() : "end of scenario";
+    }
     return "duration";
   }
 
