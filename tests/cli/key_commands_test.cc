@@ -82,7 +82,7 @@ TEST_F(KeyCommandsTest, PinEntriesCarryThePinKsnAndAFixedTestBlock) {
   EXPECT_EQ(sent[1], sim::PINResponse(1, ksn, std::vector<uint8_t>(8, 0)));
 }
 
-TEST_F(KeyCommandsTest, SelectionKeysByCharacterOrFunctionKey) {
+TEST_F(KeyCommandsTest, SelectionKeysDisplayDoneAndDeviceStatus) {
   // !, then F1 as xterm, a VT220 and the Linux console send it, then $ and F4.
   for (const char* key : {"!", "\x1BOP", "\x1B[11~", "\x1B[[A", "$", "\x1BOS"}) {
     EXPECT_NE(keys_.Press(key).note.find("selection key"), std::string::npos) << key;
@@ -91,12 +91,7 @@ TEST_F(KeyCommandsTest, SelectionKeysByCharacterOrFunctionKey) {
   ASSERT_EQ(sent.size(), 6u);
   const uint8_t expected[] = {1, 1, 1, 1, 4, 4};
   for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i], sim::SelectResponse(0, expected[i]));
-}
-
-TEST_F(KeyCommandsTest, DisplayDoneAndDeviceStatusAlternating) {
-  keys_.Press("d");
-  keys_.Press("s");
-  keys_.Press("s");
+  for (const char* key : {"d", "s", "s"}) keys_.Press(key);
   EXPECT_EQ(Sent(), (std::vector<sim::Report>{sim::DisplayDone(0), sim::DeviceStatus(1, 1, 0),
                                               sim::DeviceStatus(1, 0, 0)}));
 }

@@ -3,7 +3,6 @@
 // is masked, how a run ends, and the keyboard on a real (pseudo-)terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -146,7 +145,7 @@ TEST(SimulateTest, UsageErrors) {
 }
 
 // A pseudo-terminal as the tool's standard input: keys act as typed, and the terminal is
-// put back as it was however the run ends.
+// put back as it was (the other ways out are tested on the guard itself, tests/posix).
 class SimulateOnATerminalTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -223,16 +222,6 @@ TEST_F(SimulateOnATerminalTest, KeysActAsTypedAndQuitPutsTheTerminalBack) {
   const int status = Wait(pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_NE(ReadFile(out_).find("(quit)"), std::string::npos);
-  EXPECT_TRUE(PutBack());
-}
-
-TEST_F(SimulateOnATerminalTest, AHangUpPutsTheTerminalBackAndEndsTheRun) {
-  const pid_t pid = Start({"simulate"});
-  ASSERT_TRUE(OutputHolds("Keys (no Enter needed):"));
-  EXPECT_TRUE(Raw());
-  kill(pid, SIGHUP);
-  const int status = Wait(pid);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
   EXPECT_TRUE(PutBack());
 }
 
