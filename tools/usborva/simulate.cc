@@ -44,6 +44,7 @@ class KeyboardDriver final : public RunDriver {
   }
 
   std::optional<std::string> Over() override {
+    if (session_ == nullptr) return std::nullopt;  // not started
     if (quit_) return "quit";
     // The end of the keys does not cut the scenario short: its timeline plays to the end.
     if (ended_ && session_->player()->Finished()) return "end of input";
