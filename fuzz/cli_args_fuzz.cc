@@ -27,6 +27,7 @@ constexpr usborva::cli::OptionSpec kSpecs[] = {
     {"json", usborva::cli::OptionKind::kFlag},
     {"data", usborva::cli::OptionKind::kValue},
     {"simulate", usborva::cli::OptionKind::kOptionalValue},
+    {"interactive", usborva::cli::OptionKind::kFlag, 'i'},
 };
 
 void RequireSafeMessage(const usborva::cli::UsageError& error) {

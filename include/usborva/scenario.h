@@ -2,6 +2,7 @@
 #ifndef USBORVA_SCENARIO_H_
 #define USBORVA_SCENARIO_H_
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "usborva/events.h"
 #include "usborva/export.h"
 #include "usborva/forwarding_event_sink.h"
+#include "usborva/protocol.h"
 #include "usborva/simulated_hid_system.h"
 
 /// Scenarios are small text files that describe a simulated terminal and what it does over
@@ -141,6 +143,32 @@ struct USBORVA_EXPORT Scenario {
   /// time limits (an expectation met early shortens the run). Rules add nothing.
   Milliseconds Length() const;
 };
+
+/// A card read by meaning: the fields of the `swipe` directive (docs/scenarios.md). What a
+/// field leaves empty goes as an empty item.
+struct USBORVA_EXPORT SwipeFields {
+  /// The seven card-data items by type - 1: the three tracks as text (one byte per
+  /// character), the three encrypted tracks and the sigil data as bytes.
+  std::array<std::vector<uint8_t>, protocol::kCardDataItemCount> items;
+  /// The closing item's KSN (10 bytes); empty: the terminal's MSR KSN when that is 20 hex
+  /// digits, else zeros.
+  std::vector<uint8_t> ksn;
+  uint32_t sigil_status = 0;             ///< sent so that its hex text reads as the number
+  uint8_t error = 0;                     ///< the closing item's status; not 0: a failed read
+  std::array<uint8_t, 3> card_status{};  ///< the card-status report's three bytes
+};
+
+/// The reports a swipe sends on terminal, as a real one sends them: the card status, the
+/// seven card-data items, then the closing item; each at the terminal's input report length.
+/// The one home of the swipe's layout: the `swipe` directive and the interactive simulator
+/// both send through here. Items longer than a report has room for are cut.
+USBORVA_EXPORT std::vector<sim::Report> SwipeReports(const SwipeFields& fields,
+                                                     const sim::InterfaceSpec& terminal);
+
+/// The KSN an identity item of the terminal holds (sim::kInfoPINKSN, sim::kInfoMSRKSN) as
+/// its 10 bytes, when the item is 20 hex digits; 10 zero bytes otherwise. What a swipe (the
+/// MSR KSN) and a simulated PIN entry (the PIN KSN) send unless told otherwise.
+USBORVA_EXPORT std::vector<uint8_t> TerminalKsn(const sim::TerminalModel& terminal, uint8_t item);
 
 /// Bounds that keep a scenario (and a fuzzed or hostile one) small: reading costs time in
 /// proportion to the text, and memory in proportion to these limits, whatever the text

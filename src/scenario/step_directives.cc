@@ -169,32 +169,7 @@ constexpr DirectiveSpec kDirectives[] = {
      DirectiveKind::kStep, Expect},
 };
 
-// --- swipe: a card read, given by meaning, sent as the terminal sends one: the card
-// status, the seven card-data items (empty ones for what the swipe leaves out), and the
-// closing item with the KSN and the sigil status, or with an error status.
-
-struct SwipeFields {
-  // By item type - kCardItemTrack1.
-  std::array<std::vector<uint8_t>, protocol::kCardDataItemCount> items;
-  std::vector<uint8_t> ksn;
-  uint32_t sigil_status = 0;
-  uint8_t error = 0;
-  std::array<uint8_t, 3> card_status{};
-};
-
-// The MSR KSN the terminal reports, as the KSN of its swipes, when it is 20 hex digits.
-std::vector<uint8_t> DefaultKsn(const ParseContext& context) {
-  const auto& items = context.scenario.terminal.terminal.items;
-  auto item = items.find(protocol::kInfoMSRKSN);
-  if (item != items.end() && item->second.size() == 2 * protocol::kKsnLength) {
-    Token token{std::string(item->second.begin(), item->second.end()), false, 0, 0};
-    try {
-      return ReadHex(token, "KSN");
-    } catch (const LineError&) {
-    }
-  }
-  return std::vector<uint8_t>(protocol::kKsnLength, 0);
-}
+// --- swipe: a card read, given by meaning (SwipeReports sends it).
 
 // The data items by their field names, in item-type order.
 constexpr std::string_view kItemFields[protocol::kCardDataItemCount] = {
@@ -255,7 +230,6 @@ size_t ReadSwipeField(const ParseContext& context, std::span<const Token> args, 
 
 void Swipe(ParseContext& context, const Line& line) {
   SwipeFields fields;
-  fields.ksn = DefaultKsn(context);
   std::vector<std::string> seen;
   std::span<const Token> args = line.args();
   for (size_t i = 0; i < args.size();) {
@@ -265,17 +239,7 @@ void Swipe(ParseContext& context, const Line& line) {
     seen.push_back(args[i].text);
     i = ReadSwipeField(context, args, i, fields);
   }
-  const size_t length = context.InputLength();
-  std::vector<sim::Report> reports;
-  reports.push_back(
-      sim::CardStatus(fields.card_status[0], fields.card_status[1], fields.card_status[2], length));
-  for (uint8_t type = protocol::kCardItemTrack1; type <= protocol::kCardItemSigil; ++type) {
-    reports.push_back(
-        sim::CardDataItem(type, 0, fields.items[type - protocol::kCardItemTrack1], length));
-  }
-  reports.push_back(sim::CardDataEnd(fields.error, fields.ksn,
-                                     sim::SigilStatusBytes(fields.sigil_status), length));
-  AddReports(context, line, std::move(reports));
+  AddReports(context, line, SwipeReports(fields, context.scenario.terminal));
 }
 
 }  // namespace

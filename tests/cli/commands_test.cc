@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HelpTest, EveryCommandHasHelp) {
   for (const char* command :
-       {"demo", "monitor", "list", "send", "card", "settings", "about", "help"}) {
+       {"demo", "monitor", "simulate", "list", "send", "card", "settings", "about", "help"}) {
     const RunResult help = RunTool({"help", command});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find(std::string("usage: usborva ") + command), std::string::npos);

@@ -78,5 +78,19 @@ report 27)");
   EXPECT_EQ(s.steps[5].reports[0][0], 0x27);
 }
 
+// The API the interactive simulator sends through gives the directive's reports, byte for
+// byte, the KSN defaulting the same way.
+TEST(SwipeTest, SwipeReportsIsWhatTheDirectiveSends) {
+  Scenario s = ParseScenario(R"(input-length 48
+msr-ksn FFFF9876543210E00002
+swipe track2 ";4111111111111111=2812101?" sigil-status 7 card-status 0 1 1)");
+  SwipeFields fields;
+  const std::string track2 = ";4111111111111111=2812101?";
+  fields.items[protocol::kCardItemTrack2 - 1].assign(track2.begin(), track2.end());
+  fields.sigil_status = 7;
+  fields.card_status = {0, 1, 1};
+  EXPECT_EQ(SwipeReports(fields, s.terminal), s.steps.at(0).reports);
+}
+
 }  // namespace
 }  // namespace usborva::scenario

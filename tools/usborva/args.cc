@@ -31,6 +31,13 @@ const OptionSpec* Find(std::span<const OptionSpec> specs, std::string_view name)
   return nullptr;
 }
 
+const OptionSpec* FindShort(std::span<const OptionSpec> specs, char letter) {
+  for (const OptionSpec& spec : specs) {
+    if (spec.short_name != '\0' && spec.short_name == letter) return &spec;
+  }
+  return nullptr;
+}
+
 std::string SuggestOption(std::span<const OptionSpec> specs, std::string_view name) {
   std::vector<std::string_view> names;
   for (const OptionSpec& spec : specs) names.push_back(spec.name);
@@ -58,7 +65,11 @@ Args ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       continue;
     }
     std::string name = arg == "-h" ? "help" : arg.substr(arg.rfind('-', 1) + 1);
-    if (arg[1] != '-' && arg != "-h") throw UsageError("unknown option " + Quoted(arg));
+    if (arg[1] != '-' && arg != "-h") {
+      const OptionSpec* spec = arg.size() == 2 ? FindShort(specs, arg[1]) : nullptr;
+      if (spec == nullptr) throw UsageError("unknown option " + Quoted(arg));
+      name = spec->name;
+    }
     std::optional<std::string> value;
     if (size_t eq = name.find('='); eq != std::string::npos) {
       value = name.substr(eq + 1);

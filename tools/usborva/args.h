@@ -29,10 +29,12 @@ enum class OptionKind {
 struct OptionSpec {
   std::string_view name;  // without the dashes
   OptionKind kind;
+  char short_name = '\0';  // its one-letter form ("-i"), if it has one
 };
 
 // Options of one command and its positional arguments, in order. "--" ends the options; a
-// lone "-" and negative numbers ("-3") are positional; -h is --help.
+// lone "-" and negative numbers ("-3") are positional; -h is --help, and an option with a
+// short_name has that one-letter form too.
 class Args {
  public:
   bool Has(std::string_view name) const { return options_.count(std::string(name)) != 0; }

@@ -17,6 +17,7 @@ using CommandArgs = std::span<const std::string>;
 
 int RunDemo(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunMonitor(CommandArgs args, std::ostream& out, std::ostream& err);
+int RunSimulate(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunList(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunSend(CommandArgs args, std::ostream& out, std::ostream& err);
 int RunCard(CommandArgs args, std::ostream& out, std::ostream& err);

@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "commands.h"
+#include "key_commands.h"
 #include "output.h"
 
 namespace usborva::cli {
@@ -15,6 +16,7 @@ terminal on this machine.
 Commands:
   demo       play the built-in session on the simulated terminal
   monitor    open the terminal and print its identity and every event
+  simulate   drive the simulated terminal from the keyboard, with the events shown live
   list       list the HID interfaces and whether the terminal's rules accept them
   send       send one feature report (--get or --set) and print the answer
   card       parse card-data text: tracks, names, elements, the card's fields
@@ -63,12 +65,43 @@ end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
                          until the scenario has played its last step
   --device PATH          take the terminal at PATH (as `usborva list` shows it)
   --serial S             take the terminal whose USB serial number is S
+  -i, --interactive      with --simulate: drive the terminal from the keyboard as well
+                         (usborva help simulate)
 --device and --serial choose among the terminals the matching rules accept; without them
 the first one is taken.
 
 A scenario may test its host (expect lines, docs/scenarios.md): the monitor is that host.
 Each expectation that fails is printed at once ("usborva monitor: FILE:LINE: expected ...";
 with --json, a line of type "expectation-failed"), and the run exits with status 5.
+)";
+
+constexpr std::string_view kSimulateUsage =
+    R"(usage: usborva simulate [SCENARIO] [--json] [--reveal] [--virtual-time] [--duration S]
+
+Opens the port on the simulated terminal, prints its identity and every event as monitor
+does, and lets you drive the terminal from the keyboard: swipe a test card, enter a PIN,
+press a selection key, finish a message, pull the cable. Each key adds a note line saying
+what the terminal did. SCENARIO (a file; docs/scenarios.md) gives the terminal and a
+timeline that plays meanwhile; without one, the default terminal and no timeline.
+`usborva monitor --simulate [SCENARIO] -i` is the same.
+
+)";
+
+constexpr std::string_view kSimulateMore = R"(
+On a terminal keys act as they are typed (the keyboard is in raw mode until the port
+closes). From a pipe or a file they are taken one every half second, blanks and line
+breaks passed over; the end of the input ends the run once the scenario has played and
+the last reports are read:
+  printf '1p!du' | usborva simulate --virtual-time
+The PIN block is a fixed test pattern, never derived from anything typed. Card numbers
+are masked and PIN blocks hidden unless --reveal.
+
+  --json          one JSON object per line (see docs/cli.md); the keys' help goes to
+                  standard error
+  --reveal        show clear track data, the PAN, discretionary data and PIN blocks
+  --virtual-time  with keys from a pipe or a file: half a second of virtual time per key,
+                  no waiting, the same output on every run
+  --duration S    stop after S seconds
 )";
 
 constexpr std::string_view kList =
@@ -162,12 +195,20 @@ constexpr std::string_view kHelp = R"(usage: usborva help [COMMAND]
 Shows the usage of COMMAND, or the list of commands.
 )";
 
+// The keys and the cards come from where the simulator keeps them.
+std::string_view SimulateHelp() {
+  static const std::string text =
+      std::string(kSimulateUsage) + KeyHelp() + "\n" + TestCardList() + std::string(kSimulateMore);
+  return text;
+}
+
 }  // namespace
 
 std::string_view HelpText(std::string_view command) {
   if (command.empty()) return kOverview;
   if (command == "demo") return kDemo;
   if (command == "monitor") return kMonitor;
+  if (command == "simulate") return SimulateHelp();
   if (command == "list") return kList;
   if (command == "send") return kSend;
   if (command == "card") return kCard;

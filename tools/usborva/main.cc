@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "platform/posix/raw_keyboard.h"
 #include "process_guard.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 // A failure the top level could not catch (an exception out of a destructor, say) ends the
 // run with one line and status 4, not an abort.
 [[noreturn]] void OnTerminate() {
+  usborva::posix::RestoreKeyboardNow();
   static constexpr char kMessage[] = "usborva: internal error\n";
   [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
   _exit(usborva::cli::kExitDeviceError);

@@ -16,6 +16,7 @@
 #include "output.h"
 #include "session.h"
 #include "signals.h"
+#include "simulate.h"
 #include "terminal_options.h"
 #include "text.h"
 #include "udev_fix.h"
@@ -38,8 +39,8 @@ constexpr milliseconds kStatusInterval(250);
 // Decides when a run is over and says why.
 class EndWatch {
  public:
-  EndWatch(Session& session, std::optional<milliseconds> duration)
-      : session_(session), duration_(duration) {}
+  EndWatch(Session& session, std::optional<milliseconds> duration, RunDriver* driver)
+      : session_(session), duration_(duration), driver_(driver) {}
 
   void NoteActivity() { last_activity_ = session_.Elapsed(); }
   void PermissionDenied() { permission_denied_ = true; }
@@ -54,16 +55,22 @@ class EndWatch {
   std::string Reason() {
     if (SignalGuard::Received() != 0) return "interrupted";
     if (permission_denied_) return "permission denied";
-    if (session_.simulated() && ScenarioOver()) return "end of scenario";
+    if (session_.simulated() && ScenarioOver()) {
+      return driver_ != nullptr ? *driver_->Over() : "end of scenario";
+    }
     return "duration";
   }
 
  private:
   bool ScenarioOver() {
     scenario::Player* player = session_.player();
+    if (player == nullptr) return false;
     // An expectation still waiting keeps the player unfinished; a rule's run under way has
-    // reports still to send.
-    if (player == nullptr || !player->Finished() || player->RunningRules() > 0) return false;
+    // reports still to send. A person who quits ends the run at once, rules or not.
+    const std::optional<std::string> driven_end =
+        driver_ != nullptr ? driver_->Over() : std::nullopt;
+    if (driver_ != nullptr ? !driven_end : !player->Finished()) return false;
+    if (driven_end != "quit" && player->RunningRules() > 0) return false;
     if (session_.sim()->QueuedInputReports(player->interface_id()) > 0) return false;
     const milliseconds now = session_.Elapsed();
     if (!finished_at_) finished_at_ = now;
@@ -72,6 +79,7 @@ class EndWatch {
 
   Session& session_;
   std::optional<milliseconds> duration_;
+  RunDriver* driver_;
   std::optional<milliseconds> finished_at_;
   milliseconds last_activity_{0};
   bool permission_denied_ = false;
@@ -107,9 +115,9 @@ std::string StatusText(Session& session) {
 }
 
 void RunLoop(Session& session, EndWatch& watch, DropWatch& drops,
-             std::optional<milliseconds> duration) {
+             std::optional<milliseconds> duration, bool driven) {
   milliseconds limit = duration.value_or(milliseconds::max() / 2);
-  if (session.simulated() && !duration) {
+  if (session.simulated() && !duration && !driven) {
     limit = session.player()->scenario().Length() + kScenarioGrace;
   }
   // Slices of an hour keep a run without a limit going for as long as it is wanted.
@@ -172,7 +180,7 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   if (config.duration_seconds) {
     duration = milliseconds(static_cast<int64_t>(*config.duration_seconds * 1000 + 0.5));
   }
-  EndWatch watch(session, duration);
+  EndWatch watch(session, duration, config.driver);
   // From the start, so drops while --wait waits for the port show at the loop's first tick.
   DropWatch drops(session, reporter);
   // Input reports, and the terminal coming and going, keep a simulated run alive.
@@ -208,7 +216,8 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     status_timer->SetEnabled(true);
   }
   session.StartScenario();
-  RunLoop(session, watch, drops, duration);
+  if (config.driver != nullptr) config.driver->Start(session, reporter);
+  RunLoop(session, watch, drops, duration, config.driver != nullptr);
   drops.Check();
   const std::string reason = watch.Reason();
   // A run cut short fails the expectation it was waiting at: it was not met.
@@ -239,6 +248,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
                                           {"reveal", OptionKind::kFlag},
                                           {"virtual-time", OptionKind::kFlag},
                                           {"wait", OptionKind::kFlag},
+                                          {"interactive", OptionKind::kFlag, 'i'},
                                           kDeviceOption,
                                           kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
@@ -251,6 +261,11 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   if (args.Has("virtual-time") && !args.Has("simulate")) {
     throw UsageError("--virtual-time needs --simulate (a real terminal keeps real time)");
   }
+  const bool interactive = args.Has("interactive");
+  if (interactive && !args.Has("simulate")) {
+    throw UsageError("--interactive needs --simulate: the keys drive the simulated terminal");
+  }
+  if (interactive) CheckKeyboardRun(args.Value("simulate"), args.Has("virtual-time"));
   if (args.Has("simulate")) config.scenario = LoadSimulation(args.Value("simulate"));
   config.virtual_time = args.Has("virtual-time");
   if (auto duration = args.Value("duration")) {
@@ -262,6 +277,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   config.choice = ChoiceFromArgs(args);
   config.wait = args.Has("wait");
   config.list_command = ListCommandFor(args);
+  if (interactive) return RunKeyboardSession(std::move(config), out, err);
   return RunMonitorSession(std::move(config), out, err);
 }
 

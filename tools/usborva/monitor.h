@@ -12,6 +12,20 @@
 
 namespace usborva::cli {
 
+class Session;
+
+// A part that joins a monitor run and decides when it is over in place of the end of the
+// scenario: the keyboard of `usborva simulate`. Started once the port is open and the
+// scenario's timeline has started.
+class RunDriver {
+ public:
+  virtual ~RunDriver() = default;
+  virtual void Start(Session& session, Reporter& reporter) = 0;
+  // Once no more input will come, the reason the close line gives ("quit"); the run then
+  // ends when the reports already sent have been read.
+  virtual std::optional<std::string> Over() = 0;
+};
+
 struct MonitorConfig {
   // The simulated terminal's scenario; none: the machine's own terminal.
   std::optional<scenario::Scenario> scenario;
@@ -25,6 +39,8 @@ struct MonitorConfig {
   bool wait = false;
   // The command that shows why no terminal was found ("usborva list ...").
   std::string list_command = "usborva list";
+  // Joins the run (not owned); none: a scenario ends at its last step.
+  RunDriver* driver = nullptr;
 };
 
 // Opens the port, reports until the end (signal, duration, end of scenario), closes it.

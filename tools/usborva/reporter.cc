@@ -65,6 +65,15 @@ void Reporter::PrintJson(const JsonObject& object) {
   out_ << JsonLine(object) << '\n' << std::flush;
 }
 
+void Reporter::PrintText(std::string_view text) {
+  if (options_.json) return;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    PrintLine(std::string(text.substr(0, end)));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+}
+
 void Reporter::RedrawStatus() {
   if (!status_ || options_.json) {
     out_.flush();

@@ -63,6 +63,9 @@ class Reporter : public ForwardingEventSink {
   // count more input reports the driver let go because its queue was full, as policy says.
   void Dropped(uint64_t count, sim::QueuePolicy policy);
   void Closed(std::string_view reason, uint64_t reports);
+  // Lines for the person watching, outside the event stream (the simulator's keys), kept
+  // clear of the status line. Text output only: a JSON run prints nothing here.
+  void PrintText(std::string_view text);
   // Draws the status line again (a timer calls this while nothing else is printed).
   void RedrawStatus();
   void ClearStatus();

@@ -3,13 +3,18 @@
 
 #include <unistd.h>
 
+#include "platform/posix/raw_keyboard.h"
+
 namespace usborva::cli {
 namespace {
 
 volatile std::sig_atomic_t g_received = 0;
 
 extern "C" void OnSignal(int signal_number) {
-  if (g_received == signal_number) _exit(128 + signal_number);
+  if (g_received == signal_number) {
+    posix::RestoreKeyboardNow();  // no destructor runs on this way out
+    _exit(128 + signal_number);
+  }
   g_received = signal_number;
 }
 

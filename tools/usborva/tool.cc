@@ -30,8 +30,9 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kCommands[] = {
-    {"demo", RunDemo}, {"monitor", RunMonitor},   {"list", RunList},   {"send", RunSend},
-    {"card", RunCard}, {"settings", RunSettings}, {"about", RunAbout}, {"version", RunVersion},
+    {"demo", RunDemo},         {"monitor", RunMonitor}, {"simulate", RunSimulate},
+    {"list", RunList},         {"send", RunSend},       {"card", RunCard},
+    {"settings", RunSettings}, {"about", RunAbout},     {"version", RunVersion},
 };
 
 // "unknown command 'X'", with the closest command when one is near.
