@@ -13,12 +13,11 @@
 namespace usborva::host {
 namespace {
 
-// Whether someone (a test, the tool, a program's own simulator) installed a HID system on
-// this thread; the native backend answers otherwise.
-bool ThreadHasInstalledSystem() {
+// The HID system installed on this thread, or null while the native backend serves.
+HidSystem* InstalledSystem() {
   HidSystem* installed = InstallThreadHidSystem(nullptr);
   InstallThreadHidSystem(installed);
-  return installed != nullptr;
+  return installed;
 }
 
 }  // namespace
@@ -77,11 +76,16 @@ class ScenarioShare::RelayTimer final : public Timer {
 };
 
 std::unique_ptr<ScenarioShare> ScenarioShare::Join(TimerFactory make_timer) {
+  // Someone else's system on the thread (a test's, the tool's, a rehearsal's) is an
+  // explicit choice: the host runs on it, whether or not the environment's machine is
+  // beneath it.
+  HidSystem* const installed = InstalledSystem();
   if (thread_machine_ != nullptr) {
+    if (installed != &thread_machine_->machine->system()) return nullptr;
     return std::unique_ptr<ScenarioShare>(
         new ScenarioShare(*thread_machine_, std::move(make_timer)));
   }
-  if (ThreadHasInstalledSystem()) return nullptr;
+  if (installed != nullptr) return nullptr;
   std::optional<ScenarioSwitch> chosen = ReadScenarioSwitch();
   if (!chosen) return nullptr;
   scenario::Scenario parsed = scenario::LoadScenario(chosen->path);

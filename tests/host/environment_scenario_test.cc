@@ -186,6 +186,23 @@ TEST(EnvironmentScenarioTest, AThreadWithItsOwnHidSystemKeepsIt) {
   control.Terminate();
 }
 
+// The same when the environment's machine is already there, under the program's own.
+TEST(EnvironmentScenarioTest, AHostOverTheProgramsOwnSystemKeepsItToo) {
+  transport::ScopedDeviceRecord record;
+  EnvironmentScenario env(kStatusAfter200ms);
+  ManualLoopClock clock;
+  EventLoop loop(clock);
+  Host environment_host(loop);
+  const std::unique_ptr<SimulatedHidSystem> own = NewSimulatedHidSystem();
+  ScopedHidSystem installed(*own);
+  std::vector<std::string> lines;
+  HostOptions options;
+  options.on_diagnostic = [&](DiagnosticTopic, std::string_view text) { lines.emplace_back(text); };
+  Host host(loop, options);
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(InstalledHidSystem(), own.get());
+}
+
 class CountingSink : public DiagnosticSink {
  public:
   void Diagnostic(DiagnosticTopic, std::string_view) override { ++lines; }
