@@ -59,8 +59,9 @@ class USBORVA_EXPORT ScenarioMachine {
   void Stop();
   /// Whether Start has been called.
   bool started() const { return started_; }
-  /// The last step has run.
-  bool Finished() const { return player_.Finished(); }
+  /// The scenario has nothing more to play: its last step has run, and no run of a rule
+  /// that answers the host is still under way.
+  bool Finished() const;
 
   /// The machine, to install (kByCaller), wrap, inspect or drive further.
   SimulatedHidSystem& system() { return *system_; }
