@@ -4,14 +4,14 @@
 //   api_example              watches the first supported terminal for 30 seconds
 //   api_example SCENARIO     plays a scenario on the simulated terminal instead
 #include <chrono>
+#include <functional>
 #include <iostream>
-#include <memory>
 #include <optional>
 
 #include "usborva/event_loop.h"
 #include "usborva/host.h"
 #include "usborva/scenario.h"
-#include "usborva/simulated_hid_system.h"
+#include "usborva/scenario_machine.h"
 #include "usborva/usborva.h"
 
 // The control's events arrive here, on the loop's thread, as they would in a form.
@@ -29,16 +29,15 @@ class Handlers : public usborva::EventSink {
 };
 
 int main(int argc, char** argv) {
-  const std::unique_ptr<usborva::SimulatedHidSystem> simulated = usborva::NewSimulatedHidSystem();
-  std::optional<usborva::scenario::Player> player;
-  std::optional<usborva::ScopedHidSystem> use_simulated;
+  usborva::EventLoop loop;
+  // With a scenario, the simulated terminal takes the HID stack's place on this thread.
+  // (Without changing a line, any host can do the same: USBORVA_SCENARIO=FILE.)
+  std::optional<usborva::scenario::ScenarioMachine> simulated;
   if (argc > 1) {
-    player.emplace(*simulated, usborva::scenario::LoadScenario(argv[1]));
-    player->Install();
-    use_simulated.emplace(*simulated);
+    simulated.emplace(usborva::scenario::LoadScenario(argv[1]),
+                      [&loop](std::function<void()> tick) { return loop.CreateTimer(tick); });
   }
 
-  usborva::EventLoop loop;
   usborva::USBORVA* control_ptr = nullptr;
   Handlers handlers(control_ptr);
   usborva::HostOptions options;
@@ -56,11 +55,9 @@ int main(int argc, char** argv) {
   std::cout << "open: " << usborva::StringToUtf8(control.get_UsbProduct()) << ", serial "
             << usborva::StringToUtf8(control.get_DeviceSerialNum()) << "\n";
 
-  if (player) {
-    usborva::scenario::TimedPlayer timed(
-        *player, [&loop](std::function<void()> tick) { return loop.CreateTimer(std::move(tick)); });
-    timed.Start();
-    loop.RunUntil([&timed] { return timed.Finished(); }, std::chrono::minutes(1));
+  if (simulated) {
+    simulated->Start();
+    loop.RunUntil([&simulated] { return simulated->Finished(); }, std::chrono::minutes(1));
     loop.RunFor(std::chrono::milliseconds(500));  // for the reports still on their way
   } else {
     loop.RunFor(std::chrono::seconds(30));

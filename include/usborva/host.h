@@ -23,7 +23,8 @@ namespace usborva {
 
 namespace host {
 class EventForwarder;
-}
+class ScenarioShare;
+}  // namespace host
 
 /// How a Host behaves; every field has the default an ordinary program wants.
 struct USBORVA_EXPORT HostOptions {
@@ -57,9 +58,20 @@ struct USBORVA_EXPORT HostOptions {
 /// program's thread, settings in the user's settings files, message boxes on the console,
 /// events to the program's sink. PropertyChanged marks the host dirty, as a form is marked
 /// unsaved, and the program may watch the names as they come.
+///
+/// Development without a terminal: when the environment variable USBORVA_SCENARIO names a
+/// scenario file (docs/scenarios.md, "Any host, unchanged"), every control created through
+/// a Host of the thread works against one simulated terminal playing it instead of the
+/// HID stack. The simulated machine is made with the thread's first such host and goes
+/// with its last; the scenario starts when a control of the thread first tries to open
+/// its port. A thread that runs on a HID system installed before the host (a test's, the
+/// tool's) keeps it: the variable never overrides an explicit choice. A build configured
+/// with -DUSBORVA_SCENARIO_SWITCH=OFF does not read the variable at all.
 class USBORVA_EXPORT Host final : public Container {
  public:
-  /// loop must outlive the host and every timer it creates.
+  /// loop must outlive the host and every timer it creates. Throws scenario::ScenarioError
+  /// when USBORVA_SCENARIO names a scenario that cannot be read (its message names the
+  /// file, line and column), rather than let the program reach for a real terminal.
   explicit Host(EventLoop& loop, HostOptions options = {});
   ~Host() override;
   Host(const Host&) = delete;
@@ -109,6 +121,8 @@ class USBORVA_EXPORT Host final : public Container {
   ConsoleMessageBox& message_box() { return message_box_; }  ///< Where message boxes show.
 
  private:
+  void JoinEnvironmentScenario();
+
   EventLoop& loop_;
   bool user_mode_;
   bool persist_card_data_;
@@ -120,6 +134,8 @@ class USBORVA_EXPORT Host final : public Container {
   // The diagnostic sink installed for the host's life, and the one it replaced.
   std::unique_ptr<DiagnosticSink> diagnostics_;
   DiagnosticSink* previous_diagnostics_ = nullptr;
+  // The thread's simulated terminal named by the environment; null without one.
+  std::unique_ptr<host::ScenarioShare> scenario_;
   bool dirty_ = false;
   std::set<String> changed_;
   uint64_t change_count_ = 0;

@@ -223,7 +223,8 @@ USBORVA_C_EXPORT void usborva_free(void* memory);
 /** Creates a host on the calling thread: the container of controls, with its own loop.
  * flags: USBORVA_HOST_* bits or 0 (a run-time host on the real clock); unknown bits give
  * USBORVA_E_INVALID_ARGUMENT. *out receives the host. On Linux the control reaches real
- * terminals through hidraw unless a scenario is chosen. */
+ * terminals through hidraw unless a scenario is chosen (usborva_host_use_scenario_file, or
+ * the USBORVA_SCENARIO environment variable: docs/scenarios.md). */
 USBORVA_C_EXPORT int32_t usborva_host_create(uint32_t flags, usborva_host** out);
 
 /** Destroys the host, first terminating and destroying any control still on it (as
@@ -297,7 +298,8 @@ USBORVA_C_EXPORT int32_t usborva_host_dispatch(usborva_host* host);
 /* ------------------------------------------------------------------ controls */
 
 /** Creates a control on the host: no properties yet; call usborva_control_init_properties
- * or usborva_control_load_bag next, once (as a container does). */
+ * or usborva_control_load_bag next, once (as a container does). USBORVA_E_SCENARIO when the
+ * host has no scenario of its own and USBORVA_SCENARIO names a file that cannot be read. */
 USBORVA_C_EXPORT int32_t usborva_control_create(usborva_host* host, usborva_control** out);
 
 /** Terminates the control (its timer stops and its terminal closes) and destroys it.

@@ -140,7 +140,7 @@ STDMETHODIMP ControlObject::get_PortOpen(VARIANT_BOOL* Value) {
 STDMETHODIMP ControlObject::put_PortOpen(VARIANT_BOOL Value) {
   return Guarded([&] {
     control_->put_PortOpen(Value != VARIANT_FALSE);
-    if (scenario_ && control_->get_PortOpen()) scenario_->PortOpened();
+    if (scenario_ && Value != VARIANT_FALSE) scenario_->PortOpened();
   });
 }
 

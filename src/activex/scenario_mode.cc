@@ -8,6 +8,7 @@
 
 #include "activex/message_timer.h"
 #include "usborva/scenario.h"
+#include "usborva/scenario_machine.h"
 
 namespace usborva::activex {
 namespace {
@@ -19,23 +20,15 @@ std::string ScenarioPath() {
   return std::string(buffer, n);
 }
 
-// The simulated machine of one thread: installed as the thread's HID system while any
-// control of the thread lives.
+// The simulated machine of one thread, installed as the thread's HID system while any
+// control of the thread lives; the timeline ticks on the thread's message queue.
 struct Machine {
-  explicit Machine(scenario::Scenario scenario) : player(system, std::move(scenario)) {
-    player.Install();
-    previous = InstallThreadHidSystem(&system);
-  }
-  ~Machine() {
-    timed.reset();
-    InstallThreadHidSystem(previous);
-  }
+  explicit Machine(scenario::Scenario scenario)
+      : machine(std::move(scenario), [](std::function<void()> tick) {
+          return std::make_unique<MessageTimer>(std::move(tick));
+        }) {}
 
-  const std::unique_ptr<SimulatedHidSystem> owned_system = NewSimulatedHidSystem();
-  SimulatedHidSystem& system = *owned_system;
-  scenario::Player player;
-  std::unique_ptr<scenario::TimedPlayer> timed;
-  HidSystem* previous = nullptr;
+  scenario::ScenarioMachine machine;
   int leases = 0;
 };
 
@@ -63,13 +56,7 @@ class Lease final : public ScenarioLease {
     }
   }
 
-  void PortOpened() override {
-    if (machine_.timed) return;
-    machine_.timed = std::make_unique<scenario::TimedPlayer>(
-        machine_.player,
-        [](std::function<void()> tick) { return std::make_unique<MessageTimer>(std::move(tick)); });
-    machine_.timed->Start();
-  }
+  void PortOpened() override { machine_.machine.Start(); }
 
  private:
   Machine& machine_;

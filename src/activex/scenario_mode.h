@@ -14,10 +14,12 @@ inline constexpr char kScenarioVariable[] = "USBORVA_SCENARIO";
 
 // A control's share of its thread's simulated machine. The machine is made with the first
 // lease on a thread and taken down with the last; the scenario starts playing when a
-// control of the thread first opens its port.
+// control of the thread first tries to open its port, whether the open succeeds or not (a
+// scenario that starts with the terminal unplugged must still play its plug).
 class ScenarioLease {
  public:
   virtual ~ScenarioLease() = default;
+  // A write of PortOpen = True was made (and not refused in design mode).
   virtual void PortOpened() = 0;
 };
 

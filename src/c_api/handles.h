@@ -15,8 +15,7 @@
 #include "c_api/control_site.h"
 #include "usborva/event_loop.h"
 #include "usborva/manual_loop_clock.h"
-#include "usborva/scenario.h"
-#include "usborva/simulated_hid_system.h"
+#include "usborva/scenario_machine.h"
 #include "usborva/usborva.h"
 #include "usborva/usborva_c.h"
 #include "usborva/variant.h"
@@ -30,10 +29,10 @@ struct usborva_host {
   std::string settings_root;
   usborva_message_handler on_message = nullptr;
   void* message_user = nullptr;
-  // The simulated terminal, when a scenario was chosen; its timeline runs on the loop.
-  std::unique_ptr<usborva::SimulatedHidSystem> simulator;
-  std::unique_ptr<usborva::scenario::Player> player;
-  std::unique_ptr<usborva::scenario::TimedPlayer> timeline;
+  // The simulated terminal, when a scenario was chosen; its timeline runs on the loop. It
+  // is the thread's HID system only during the host's own calls, so hosts that share a
+  // thread each keep their own terminals.
+  std::unique_ptr<usborva::scenario::ScenarioMachine> scenario;
   std::vector<usborva_control*> controls;
   // Calls of this host in progress: callbacks run inside them, where nothing may be
   // destroyed under the caller.
@@ -88,7 +87,7 @@ int32_t CallOnHost(usborva_host* host, Body&& body) noexcept {
     } depth{host};
     ++host->depth;
     std::optional<ScopedHidSystem> terminal;
-    if (host->simulator) terminal.emplace(*host->simulator);
+    if (host->scenario) terminal.emplace(host->scenario->system());
     body();
     return USBORVA_OK;
   } catch (...) {

@@ -35,16 +35,12 @@ void UseScenario(usborva_host* host, scenario::Scenario parsed) {
   for (usborva_control* control : host->controls) {
     if (control->control->get_PortOpen()) throw InterfaceError(USBORVA_E_INVALID_STATE);
   }
-  if (host->simulator) throw InterfaceError(USBORVA_E_INVALID_STATE);
-  auto simulator = NewSimulatedHidSystem();
-  auto player = std::make_unique<scenario::Player>(*simulator, std::move(parsed));
-  player->Install();
-  auto timeline = std::make_unique<scenario::TimedPlayer>(
-      *player, [host](std::function<void()> tick) { return host->loop->CreateTimer(tick); });
-  host->simulator = std::move(simulator);
-  host->player = std::move(player);
-  host->timeline = std::move(timeline);
-  host->timeline->Start();
+  if (host->scenario) throw InterfaceError(USBORVA_E_INVALID_STATE);
+  host->scenario = std::make_unique<scenario::ScenarioMachine>(
+      std::move(parsed),
+      [host](std::function<void()> tick) { return host->loop->CreateTimer(std::move(tick)); },
+      scenario::ScenarioMachine::Installation::kByCaller);
+  host->scenario->Start();
 }
 
 }  // namespace
@@ -124,7 +120,7 @@ int32_t usborva_host_use_scenario_text(usborva_host* host, const char* text,
 int32_t usborva_host_scenario_finished(usborva_host* host, int* finished) {
   return CallHost(host, [&] {
     Require(finished);
-    *finished = !host->player || host->player->Finished() ? 1 : 0;
+    *finished = !host->scenario || host->scenario->Finished() ? 1 : 0;
   });
 }
 

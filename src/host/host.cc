@@ -4,7 +4,9 @@
 #include <iostream>
 #include <utility>
 
+#include "diagnostics/diagnostics.h"
 #include "host/event_forwarder.h"
+#include "host/scenario_share.h"
 
 namespace usborva {
 namespace {
@@ -40,10 +42,24 @@ Host::Host(EventLoop& loop, HostOptions options)
     diagnostics_ = std::make_unique<DiagnosticCallback>(std::move(options.on_diagnostic));
     previous_diagnostics_ = InstallThreadDiagnosticSink(diagnostics_.get());
   }
+  try {
+    JoinEnvironmentScenario();
+  } catch (...) {
+    // No destructor runs for a host that failed to construct: give the sink back here.
+    if (diagnostics_ != nullptr) InstallThreadDiagnosticSink(previous_diagnostics_);
+    throw;
+  }
 }
 
 Host::~Host() {
   if (diagnostics_ != nullptr) InstallThreadDiagnosticSink(previous_diagnostics_);
+}
+
+void Host::JoinEnvironmentScenario() {
+  scenario_ = host::ScenarioShare::Join(
+      [this](std::function<void()> on_tick) { return loop_.CreateTimer(std::move(on_tick)); });
+  if (scenario_ == nullptr) return;
+  diagnostics::Note(DiagnosticTopic::kSystem, [this] { return scenario_->notice(); });
 }
 
 void Host::ConnectionChanged(const ConnectionNotice& notice) {
@@ -54,6 +70,7 @@ void Host::PropertyChanged(std::u16string_view name) {
   dirty_ = true;
   ++change_count_;
   changed_.emplace(name);
+  if (scenario_ != nullptr && name == u"PortOpen") scenario_->PortOpenChanged();
   if (observer_) observer_(name);
 }
 

@@ -13,10 +13,10 @@ Session::Session(SessionOptions options) {
     loop_ = std::make_unique<EventLoop>();
   }
   if (options.scenario) {
-    sim_ = NewSimulatedHidSystem();
-    player_ = std::make_unique<scenario::Player>(*sim_, std::move(*options.scenario));
-    player_->Install();
-    tap_ = std::make_unique<HidTap>(*sim_);
+    machine_ = std::make_unique<scenario::ScenarioMachine>(
+        std::move(*options.scenario),
+        [this](std::function<void()> tick) { return loop_->CreateTimer(std::move(tick)); });
+    tap_ = std::make_unique<HidTap>(machine_->system());
   } else {
     tap_ = std::make_unique<HidTap>(ThreadHidSystem());
   }
@@ -44,10 +44,7 @@ bool Session::Open() {
 }
 
 void Session::StartScenario() {
-  if (!player_ || timed_player_) return;
-  timed_player_ = std::make_unique<scenario::TimedPlayer>(
-      *player_, [this](std::function<void()> tick) { return loop_->CreateTimer(std::move(tick)); });
-  timed_player_->Start();
+  if (machine_) machine_->Start();
 }
 
 std::chrono::milliseconds Session::Elapsed() {
@@ -57,7 +54,7 @@ std::chrono::milliseconds Session::Elapsed() {
 void Session::Close() {
   if (closed_) return;
   closed_ = true;
-  timed_player_.reset();
+  if (machine_) machine_->Stop();
   control_->put_PortOpen(false);
   control_->Terminate();
 }

@@ -13,6 +13,7 @@
 #include "usborva/host.h"
 #include "usborva/manual_loop_clock.h"
 #include "usborva/scenario.h"
+#include "usborva/scenario_machine.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
 
@@ -42,10 +43,10 @@ class Session {
   Host& host() { return *host_; }
   EventLoop& loop() { return *loop_; }
   HidTap& tap() { return *tap_; }
-  bool simulated() const { return sim_ != nullptr; }
+  bool simulated() const { return machine_ != nullptr; }
   // The scenario's player and machine; null on the native backend.
-  scenario::Player* player() { return player_.get(); }
-  SimulatedHidSystem* sim() { return sim_.get(); }
+  scenario::Player* player() { return machine_ ? &machine_->player() : nullptr; }
+  SimulatedHidSystem* sim() { return machine_ ? &machine_->system() : nullptr; }
 
   // Sets PortOpen True and starts the clock of Elapsed; true when the port is open.
   bool Open();
@@ -61,9 +62,8 @@ class Session {
  private:
   std::unique_ptr<ManualLoopClock> manual_clock_;
   std::unique_ptr<EventLoop> loop_;
-  std::unique_ptr<SimulatedHidSystem> sim_;
-  std::unique_ptr<scenario::Player> player_;
-  std::unique_ptr<scenario::TimedPlayer> timed_player_;
+  // The simulated machine, installed on the thread under the tap.
+  std::unique_ptr<scenario::ScenarioMachine> machine_;
   std::unique_ptr<HidTap> tap_;
   std::unique_ptr<ScopedHidSystem> installed_;
   std::unique_ptr<Host> host_;
