@@ -12,10 +12,8 @@ void EventRecorder::Forward(const RaisedEvent& event) {
   if (event.KSN != nullptr) kept.KSN = *event.KSN;
   if (event.EPB != nullptr && keep_pin_blocks_) kept.EPB = *event.EPB;
   events_.push_back(std::move(kept));
-  // The scenario's `expect event` lines judge what the host received. Enable once the
-  // player has expectations (Player::EventRaised):
-  // player_.EventRaised(event);
-  (void)player_;
+  // The scenario's `expect event` lines judge what the host received.
+  player_.EventRaised(event);
   if (handler_ && control_ != nullptr) handler_(*control_, event);
 }
 

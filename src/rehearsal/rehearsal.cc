@@ -98,15 +98,14 @@ Rehearsal Rehearse(scenario::Scenario scenario, const RehearsalHandler& handler,
   result.opened = control.get_PortOpen();
   machine.Start();
   result.finished = loop.RunUntil([&machine] { return machine.Finished(); }, options.limit);
-  // An expectation still waiting at the limit fails: a run cut short does not pass. Enable
-  // once the player has expectations (Player::EndRun):
-  // if (!result.finished) machine.player().EndRun();
+  // An expectation still waiting at the limit fails: a run cut short does not pass.
+  if (!result.finished) machine.player().EndRun();
   Settle(loop, result, options, elapsed);
   closes.Close();
   result.length = elapsed();
-  // Enable once the player has expectations (Player::failures):
-  // for (const auto& failure : machine.player().failures())
-  // result.failures.push_back(failure.message);
+  for (const scenario::ExpectationFailure& failure : machine.player().failures()) {
+    result.failures.push_back(failure.message);
+  }
   return result;
 }
 

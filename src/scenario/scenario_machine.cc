@@ -32,9 +32,8 @@ void ScenarioMachine::Start() {
 
 bool ScenarioMachine::Finished() const {
   // The rules that answer the host's feature reports run strands of their own, which may
-  // outlast the timed input. Enable once the player has them (Player::RunningRules):
-  // return player_.Finished() && player_.RunningRules() == 0;
-  return player_.Finished();
+  // outlast the timed input.
+  return player_.Finished() && player_.RunningRules() == 0;
 }
 
 void ScenarioMachine::Stop() {

@@ -142,5 +142,31 @@ TEST(RehearseTest, TheEnvironmentsScenarioStaysOutOfARehearsal) {
   EXPECT_TRUE(Rehearse(Example("normal_swipe.scn")).passed());
 }
 
+// The host's code answers the terminal through the control: a host that asks for the PIN
+// when the display is done passes the scenario's expectations and gets the PIN 800 ms later.
+TEST(RehearseTest, TheHostsAnswersMeetTheScenariosExpectations) {
+  const Rehearsal run =
+      Rehearse(Example("expect_host.scn"), [](USBORVA& control, const RaisedEvent& event) {
+        if (event.id != EventId::kDisplayDone) return;
+        Variant output;
+        control.SetFeatureReport(u"0A01", output);
+      });
+  EXPECT_TRUE(run.passed()) << (run.failures.empty() ? "" : run.failures.front());
+  const std::vector<RehearsedEvent> pins = run.named(EventId::kPINResponse);
+  ASSERT_EQ(pins.size(), 1u);
+  const RehearsedEvent done = run.named(EventId::kDisplayDone).front();
+  EXPECT_GE(pins[0].at - done.at, milliseconds(800));
+  EXPECT_LE(pins[0].at - done.at, milliseconds(850));
+}
+
+TEST(RehearseTest, AHostThatDoesNotAnswerFailsWithTheExpectationsLine) {
+  const Rehearsal run = Rehearse(Example("expect_host.scn"));
+  EXPECT_FALSE(run.passed());
+  ASSERT_EQ(run.failures.size(), 1u);
+  EXPECT_NE(run.failures[0].find("expect_host.scn:24: expected set-feature 0A 01 within 2s"),
+            std::string::npos)
+      << run.failures[0];
+}
+
 }  // namespace
 }  // namespace usborva

@@ -53,7 +53,9 @@ class Session {
   // Starts the scenario's timed input (simulated sessions); once only.
   void StartScenario();
   // Stops the scenario's timeline where it is (a person quit); reports already sent stay.
-  void StopScenario() { timed_player_.reset(); }
+  void StopScenario() {
+    if (machine_) machine_->Stop();
+  }
   // Time since Open, on the loop's clock.
   std::chrono::milliseconds Elapsed();
   // PortOpen False, then Terminate. Safe to call twice.
