@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: Apache-2.0
+// A scenario back into text: the terminal description line by line, from the default
+// terminal the parser starts with to this one, then the steps with their waits.
+#include "usborva/scenario_writer.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "scenario/report_lines.h"
+#include "scenario/scenario_text.h"
+#include "usborva/protocol.h"
+#include "usborva/variant.h"
+
+namespace usborva::scenario {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The firmware version is indexed string 4; `firmware` is its directive.
+constexpr uint32_t kFirmwareIndex = 4;
+
+std::string Descriptor(const std::optional<std::u16string>& text) {
+  return text ? QuoteText(StringToUtf8(*text)) : "none";
+}
+
+// An identity item by the directive a person would write, where it reads back the same.
+std::optional<std::string> ItemByName(uint8_t item, const Bytes& data) {
+  std::string_view name;
+  bool terminated = false;
+  switch (item) {
+    case protocol::kInfoAuthLabel:
+      name = "auth-label";
+      break;
+    case protocol::kInfoPINKSN:
+      name = "pin-ksn";
+      break;
+    case protocol::kInfoMSRKSN:
+      name = "msr-ksn";
+      break;
+    case protocol::kInfoPINLabel:
+      name = "pin-label";
+      terminated = true;
+      break;
+    case protocol::kInfoMSRLabel:
+      name = "msr-label";
+      terminated = true;
+      break;
+    case protocol::kInfoBitmapCRC:
+      if (data.empty()) return std::nullopt;
+      return "bitmap-crc " + HexText(data);
+    default:
+      return std::nullopt;
+  }
+  std::span<const uint8_t> text(data);
+  if (terminated) {
+    if (data.empty() || data.back() != 0) return std::nullopt;
+    text = text.first(data.size() - 1);
+  }
+  std::optional<std::string> quoted = QuoteCardText(text);
+  if (!quoted) return std::nullopt;
+  return std::string(name) + " " + *quoted;
+}
+
+void WriteStrings(const sim::InterfaceSpec& terminal, std::string& out) {
+  out += "serial " + Descriptor(terminal.serial_number) + "\n";
+  out += "product-string " + Descriptor(terminal.product_string) + "\n";
+  if (!terminal.indexed_strings.contains(kFirmwareIndex)) out += "firmware none\n";
+  for (const auto& [index, text] : terminal.indexed_strings) {
+    const std::string value = QuoteText(StringToUtf8(text));
+    out += index == kFirmwareIndex ? "firmware " + value + "\n"
+                                   : "string " + std::to_string(index) + " " + value + "\n";
+  }
+  // The default terminal has no other string, so nothing else needs `none`.
+}
+
+void WriteModel(const sim::TerminalModel& model, std::string& out) {
+  for (const auto& [item, data] : model.items) {
+    out +=
+        ItemByName(item, data).value_or("info-item " + HexByte(item) + " " + HexText(data)) + "\n";
+  }
+  for (const auto& [item, data] : sim::TerminalModel::Default().items) {
+    if (!model.items.contains(item)) out += "info-item " + HexByte(item) + " none\n";
+  }
+  out += "config " + HexText(model.config) + "\n";
+  for (const auto& [id, bytes] : model.fixed_reports) {
+    // The directive puts the ID in front of the bytes it is given.
+    const std::span<const uint8_t> rest =
+        bytes.empty() ? std::span<const uint8_t>() : std::span<const uint8_t>(bytes).subspan(1);
+    out += "feature-report " + HexByte(id) + " " + HexText(rest) + "\n";
+  }
+}
+
+void WriteDescription(const Scenario& scenario, std::string& out) {
+  const sim::InterfaceSpec& terminal = scenario.terminal;
+  out += "vendor " + HexNumber(terminal.vendor_id) + "\n";
+  out += "product " + HexNumber(terminal.product_id) + "\n";
+  out += "version " + HexNumber(terminal.version_number) + "\n";
+  out += "usage-page " + HexNumber(terminal.usage_page) + "\n";
+  out += "usage " + HexNumber(terminal.usage) + "\n";
+  out += "input-length " + std::to_string(terminal.input_report_length) + "\n";
+  out += "feature-length " + std::to_string(terminal.feature_report_length) + "\n";
+  if (!terminal.path.empty()) out += "path " + QuoteText(terminal.path) + "\n";
+  WriteStrings(terminal, out);
+  WriteModel(terminal.terminal, out);
+  if (scenario.config_text) out += "config-file " + QuoteText(*scenario.config_text) + "\n";
+  for (sim::Fault fault : scenario.faults) out += "fault " + std::string(FaultName(fault)) + "\n";
+  if (!scenario.starts_plugged) out += "unplugged\n";
+}
+
+class StepWriter {
+ public:
+  StepWriter(const Scenario& scenario, const WriteOptions& options, std::string& out)
+      : steps_(scenario.steps),
+        comments_(options.step_comments),
+        input_length_(
+            static_cast<size_t>(std::max<int16_t>(scenario.terminal.input_report_length, 1))),
+        out_(out) {}
+
+  void Write() {
+    for (size_t i = 0; i < steps_.size();) {
+      const Step& step = steps_[i];
+      if (step.kind == StepKind::kWait) {
+        pending_ += step.wait;
+        ++i;
+        continue;
+      }
+      FlushWait();
+      // A fault before any timed line would describe the terminal from the start instead.
+      if (step.kind == StepKind::kFault && !timed_) out_ += "wait 0ms\n";
+      timed_ = true;
+      if (auto comment = comments_.find(i); comment != comments_.end()) {
+        out_ += CommentLines(comment->second);
+      }
+      i = step.kind == StepKind::kReports ? WriteReports(i) : WriteOther(i);
+    }
+    FlushWait();
+  }
+
+ private:
+  void FlushWait() {
+    while (pending_ > Milliseconds(0)) {
+      const Milliseconds part = std::min(pending_, kMaxWait);
+      out_ += "wait " + DurationText(part) + "\n";
+      pending_ -= part;
+    }
+  }
+
+  // The reports of this step and of the report steps right after it (zero waits between
+  // them take no time), written together so that a swipe spread over them is one line.
+  size_t WriteReports(size_t first) {
+    std::vector<sim::Report> reports;
+    size_t i = first;
+    for (; i < steps_.size(); ++i) {
+      const Step& step = steps_[i];
+      if (step.kind == StepKind::kWait && step.wait == Milliseconds(0)) continue;
+      if (step.kind != StepKind::kReports || (i != first && comments_.contains(i))) break;
+      reports.insert(reports.end(), step.reports.begin(), step.reports.end());
+    }
+    out_ += ReportLines(reports, input_length_);
+    return i;
+  }
+
+  size_t WriteOther(size_t i) {
+    const Step& step = steps_[i];
+    switch (step.kind) {
+      case StepKind::kUnplug:
+        out_ += "unplug\n";
+        break;
+      case StepKind::kPlug:
+        out_ += "plug\n";
+        break;
+      case StepKind::kFault:
+        out_ +=
+            "fault " + std::string(FaultName(step.fault)) + (step.fault_on ? " on\n" : " off\n");
+        break;
+      case StepKind::kNote:
+        out_ += "note " + QuoteText(step.text) + "\n";
+        break;
+      case StepKind::kWait:
+      case StepKind::kReports:
+        break;
+    }
+    return i + 1;
+  }
+
+  const std::vector<Step>& steps_;
+  const std::map<size_t, std::string>& comments_;
+  size_t input_length_;
+  std::string& out_;
+  Milliseconds pending_{0};
+  bool timed_ = false;
+};
+
+}  // namespace
+
+std::string WriteScenario(const Scenario& scenario, const WriteOptions& options) {
+  std::string out;
+  if (!options.header.empty()) out += CommentLines(options.header) + "\n";
+  WriteDescription(scenario, out);
+  if (!scenario.steps.empty()) out += "\n";
+  StepWriter(scenario, options, out).Write();
+  return out;
+}
+
+}  // namespace usborva::scenario
