@@ -143,7 +143,13 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   options.virtual_time = config.virtual_time;
   options.events = &reporter;
   options.choice = config.choice;
+  std::unique_ptr<SessionRecorder> recorder;
+  if (config.record) {
+    recorder = std::make_unique<SessionRecorder>(*config.record);
+    options.interpose = recorder->Interposer();
+  }
   Session session(std::move(options));
+  if (recorder) recorder->Attach(session);
   reporter.Attach(session.control(), [&session] { return session.Elapsed(); });
 
   std::optional<milliseconds> duration;
@@ -166,13 +172,18 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     reporter.ConnectionChanged(notice);
   });
   if (session.player() != nullptr) {
-    session.player()->set_note_handler([&](const std::string& text) { reporter.Note(text); });
+    session.player()->set_note_handler([&](const std::string& text) {
+      reporter.Note(text);
+      if (recorder) recorder->Note(text);
+    });
   }
 
   SignalGuard signals;
   if (!session.Open() && !(config.wait && WaitForTerminal(session, config.choice, duration, err))) {
+    if (recorder) recorder->NothingRecorded(err);
     return ReportOpenFailure(open_failure, config, err);
   }
+  if (recorder) recorder->Start();
   if (!config.preface.empty() && !config.report.json) out << config.preface;
   reporter.Opened(session.simulated() && config.report.json ? "simulated" : TerminalName(session));
   std::unique_ptr<Timer> status_timer;
@@ -185,16 +196,20 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   session.StartScenario();
   RunLoop(session, watch, duration);
   const std::string reason = watch.Reason();
+  // A scenario's own end came the settling time before the monitor saw it.
+  const milliseconds ended =
+      session.Elapsed() - (reason == "end of scenario" ? kSettleTime : milliseconds(0));
   status_timer.reset();
   session.Close();
   reporter.Closed(reason, session.tap().reports());
+  const bool recorded = !recorder || recorder->Write(ended, TerminalName(session), err);
   if (watch.permission_denied()) {
     err << "usborva: the terminal at " << Printable(unreadable_path)
         << " cannot be read: permission denied.\n"
         << UdevFix(InstalledUdevRule());
     return kExitDeviceError;
   }
-  return kExitOk;
+  return recorded ? kExitOk : kExitDeviceError;
 }
 
 int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
@@ -205,6 +220,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
                                           {"reveal", OptionKind::kFlag},
                                           {"virtual-time", OptionKind::kFlag},
                                           {"wait", OptionKind::kFlag},
+                                          {"record", OptionKind::kValue},
                                           kDeviceOption,
                                           kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
@@ -224,7 +240,14 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   }
   config.report.json = args.Has("json");
   config.report.reveal = args.Has("reveal");
+  if (auto record = args.Value("record")) {
+    config.record = CheckRecordPath(*record, config.report.reveal);
+  }
   if (config.report.reveal) WarnReveal(out, err);
+  if (config.record && config.report.reveal) {
+    err << "warning: --reveal: the recording " << Printable(config.record->path)
+        << " keeps the card data and PIN blocks as read; keep it private\n";
+  }
   config.choice = ChoiceFromArgs(args);
   config.wait = args.Has("wait");
   config.list_command = ListCommandFor(args);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "reporter.h"
+#include "session_recorder.h"
 #include "usborva/discovery.h"
 #include "usborva/scenario.h"
 
@@ -25,6 +26,8 @@ struct MonitorConfig {
   bool wait = false;
   // The command that shows why no terminal was found ("usborva list ...").
   std::string list_command = "usborva list";
+  // --record: where the session's recording goes; none: not recorded.
+  std::optional<RecordRequest> record;
 };
 
 // Opens the port, reports until the end (signal, duration, end of scenario), closes it.

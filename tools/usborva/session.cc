@@ -16,10 +16,10 @@ Session::Session(SessionOptions options) {
     sim_ = NewSimulatedHidSystem();
     player_ = std::make_unique<scenario::Player>(*sim_, std::move(*options.scenario));
     player_->Install();
-    tap_ = std::make_unique<HidTap>(*sim_);
-  } else {
-    tap_ = std::make_unique<HidTap>(ThreadHidSystem());
   }
+  HidSystem& stack = sim_ ? *sim_ : ThreadHidSystem();
+  if (options.interpose) interposed_ = options.interpose(stack);
+  tap_ = std::make_unique<HidTap>(interposed_ ? *interposed_ : stack);
   installed_ = std::make_unique<ScopedHidSystem>(*tap_);
   HostOptions host_options;
   host_options.events = options.events;

@@ -3,6 +3,7 @@
 #define USBORVA_TOOLS_SESSION_H_
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ struct SessionOptions {
   EventSink* events = nullptr;
   // Which terminal the control takes when several are supported.
   TerminalChoice choice;
+  // A layer put between the tap and the HID stack (the recorder), made on the stack; the
+  // session keeps it. Empty: none.
+  std::function<std::unique_ptr<HidSystem>(HidSystem& stack)> interpose;
 };
 
 // One control in a standalone host, on the simulated terminal or the native backend, with a
@@ -62,6 +66,7 @@ class Session {
   std::unique_ptr<SimulatedHidSystem> sim_;
   std::unique_ptr<scenario::Player> player_;
   std::unique_ptr<scenario::TimedPlayer> timed_player_;
+  std::unique_ptr<HidSystem> interposed_;
   std::unique_ptr<HidTap> tap_;
   std::unique_ptr<ScopedHidSystem> installed_;
   std::unique_ptr<Host> host_;
