@@ -198,8 +198,9 @@ std::string WriteScenario(const Scenario& scenario, const WriteOptions& options)
   std::string out;
   if (!options.header.empty()) out += CommentLines(options.header) + "\n";
   WriteDescription(scenario, out);
-  if (!scenario.steps.empty()) out += "\n";
-  StepWriter(scenario, options, out).Write();
+  std::string steps;
+  StepWriter(scenario, options, steps).Write();
+  if (!steps.empty()) out += "\n" + steps;
   return out;
 }
 

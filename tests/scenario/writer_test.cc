@@ -188,6 +188,15 @@ plug
   ExpectRoundTrip(s, "description");
 }
 
+// Steps that take no time and do nothing leave no trace, not even the blank line before
+// the timed input.
+TEST(ScenarioWriterTest, StepsOfNothingWriteNothing) {
+  const Scenario s = ParseScenario("serial \"x\"\nwait 0ms\nrepeat 0\nreport 20\nend\n");
+  EXPECT_EQ(WriteScenario(s).back(), '\n');
+  EXPECT_EQ(WriteScenario(s).find("\n\n"), std::string::npos) << WriteScenario(s);
+  ExpectRoundTrip(s, "nothing");
+}
+
 TEST(ScenarioWriterTest, LongWaitsSplitIntoDays) {
   Scenario s = ParseScenario("wait 24h\nwait 24h\nwait 6h\nnote \"x\"\nwait 1.5s");
   const std::string text = WriteScenario(s);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "recording_sanitizer.h"
+#include "usborva/hex_digits.h"
 #include "usborva/protocol.h"
 
 namespace usborva::cli {
@@ -46,6 +47,17 @@ std::string CutText(std::string text) {
 }
 
 int16_t Clamp(int16_t value, int16_t low) { return std::max(value, low); }
+
+// The path the simulated machine gives its first terminal when a scenario names none: a
+// recording of a simulated session need not name it either.
+bool SimulatorsOwnPath(const std::string& path, const HidAttributes& ids) {
+  const auto hex = [](uint16_t id) {
+    std::string digits;
+    for (int shift = 12; shift >= 0; shift -= 4) digits += LowerHexDigit((id >> shift) & 0xF);
+    return digits;
+  };
+  return path == "\\\\?\\hid#vid_" + hex(ids.VendorID) + "&pid_" + hex(ids.ProductID) + "#sim0";
+}
 
 }  // namespace
 
@@ -332,6 +344,7 @@ sim::InterfaceSpec RecordingBuilder::Spec() const {
       spec.vendor_id = ids->VendorID;
       spec.product_id = ids->ProductID;
       spec.version_number = ids->VersionNumber;
+      if (SimulatorsOwnPath(spec.path, *ids)) spec.path.clear();
     }
     if (const auto& caps = terminal_->caps) {
       spec.usage_page = caps->UsagePage;
