@@ -35,9 +35,12 @@ struct USBORVA_EXPORT WriteOptions {
 /// quoted with the language's escapes; control and invisible format characters, and bytes
 /// that are not UTF-8, are written as escapes, so the text shows nothing deceptive.
 ///
-/// Total on every scenario ParseScenario returns; a scenario built by other means is written
-/// as well as the language allows (a text is cut at no length, a report longer than the
-/// terminal's input length is written whole and refused when read back).
+/// Total on every scenario ParseScenario returns. Repeat blocks are not found again, so a
+/// scenario whose repeats expand past kMaxScenarioBytes of text is written whole and is then
+/// longer than a file ParseScenario reads. A scenario built by other means is written as
+/// well as the language allows (a report longer than the terminal's input length is written
+/// whole and refused when read back; half of a surrogate pair in a string comes out as
+/// U+FFFD).
 USBORVA_EXPORT std::string WriteScenario(const Scenario& scenario,
                                          const WriteOptions& options = {});
 

@@ -86,6 +86,25 @@ std::string QuoteText(std::string_view utf8) {
   return out;
 }
 
+std::string QuoteHostText(std::u16string_view text) {
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+      c = 0xFFFD;
+    }
+    if (c == 0xFFFD) {
+      utf8.push_back('\xFF');
+    } else {
+      AppendUtf8(c, utf8);
+    }
+  }
+  return QuoteText(utf8);
+}
+
 std::optional<std::string> QuoteCardText(std::span<const uint8_t> bytes) {
   std::string utf8;
   utf8.reserve(bytes.size());

@@ -22,6 +22,13 @@ namespace usborva::scenario {
 // deceptive when printed. Everything else is written as it is.
 std::string QuoteText(std::string_view utf8);
 
+// A host-side text (a string descriptor) as a quoted text that ReadText reads back as the
+// same UTF-16. U+FFFD goes as \xFF, one byte that is no UTF-8 and reads back as U+FFFD, so
+// the text is never longer than the one it was read from (a stray byte read as U+FFFD
+// would otherwise come back as three). Half of a surrogate pair, which no file can hold,
+// comes out as U+FFFD.
+std::string QuoteHostText(std::u16string_view text);
+
 // Card text (one byte per character, Windows-1252) as a quoted text that ReadCardText reads
 // back as the same bytes; nullopt when some byte has no character that reads back as it.
 std::optional<std::string> QuoteCardText(std::span<const uint8_t> bytes);

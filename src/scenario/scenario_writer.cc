@@ -10,7 +10,6 @@
 #include "scenario/report_lines.h"
 #include "scenario/scenario_text.h"
 #include "usborva/protocol.h"
-#include "usborva/variant.h"
 
 namespace usborva::scenario {
 namespace {
@@ -21,7 +20,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kFirmwareIndex = 4;
 
 std::string Descriptor(const std::optional<std::u16string>& text) {
-  return text ? QuoteText(StringToUtf8(*text)) : "none";
+  return text ? QuoteHostText(*text) : "none";
 }
 
 // An identity item by the directive a person would write, where it reads back the same.
@@ -67,7 +66,7 @@ void WriteStrings(const sim::InterfaceSpec& terminal, std::string& out) {
   out += "product-string " + Descriptor(terminal.product_string) + "\n";
   if (!terminal.indexed_strings.contains(kFirmwareIndex)) out += "firmware none\n";
   for (const auto& [index, text] : terminal.indexed_strings) {
-    const std::string value = QuoteText(StringToUtf8(text));
+    const std::string value = QuoteHostText(text);
     out += index == kFirmwareIndex ? "firmware " + value + "\n"
                                    : "string " + std::to_string(index) + " " + value + "\n";
   }

@@ -151,6 +151,17 @@ note "line\nbreak \x1B[31m red \u200B # \xE2\x80 end"
   ExpectRoundTrip(s, "texts");
 }
 
+// A string of bytes that are no UTF-8 reads as one U+FFFD per byte; written back, each is
+// one byte again, so the text stays within the limit it was read under.
+TEST(ScenarioWriterTest, ReplacementCharactersTakeNoMoreRoomThanTheBytesTheyCameFrom) {
+  const std::string text =
+      "serial \"" + std::string(kMaxTextBytes, '\xFF') + "\"\nstring 9 \"\xEF\xBF\xBD\"\n";
+  const Scenario s = ParseScenario(text);
+  ASSERT_EQ(s.terminal.serial_number->size(), kMaxTextBytes);
+  EXPECT_NE(WriteScenario(s).find("string 9 \"\\xFF\"\n"), std::string::npos);
+  ExpectRoundTrip(s, "replacement characters");
+}
+
 TEST(ScenarioWriterTest, TheTerminalDescriptionComesBackFieldByField) {
   const Scenario s = ParseScenario(R"(vendor 0x1234
 product 0x4C99
