@@ -11,10 +11,12 @@
 #include <set>
 #include <thread>
 
+#include "recording_builder.h"
 #include "recording_sanitizer.h"
 #include "tool_runner.h"
 #include "usborva/protocol.h"
 #include "usborva/scenario.h"
+#include "usborva/scenario_writer.h"
 #include "usborva/test_cards.h"
 
 namespace usborva::cli_test {
@@ -297,6 +299,28 @@ TEST(RecordTest, NothingIsRecordedWhenThePortStaysClosed) {
   EXPECT_EQ(run.status, 3);
   EXPECT_NE(run.err.find("nothing recorded to"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(recording));
+}
+
+// A recording longer than a scenario may be stops where it reaches the limit, says when,
+// and still reads as a scenario.
+TEST(RecordingBuilderTest, ARecordingPastTheLimitsStopsAndStillReads) {
+  cli::RecordingBuilder builder(cli::RecordingBuilder::Options{});
+  builder.Start();
+  for (int i = 1; i <= 60000; ++i) {
+    const std::chrono::milliseconds poll(50 * i);
+    builder.ReadWaiting(poll);
+    const std::vector<uint8_t> report = {protocol::kReportDeviceStatus, static_cast<uint8_t>(i), 0,
+                                         0};
+    builder.Report(poll + std::chrono::milliseconds(25), report, false, 0);
+  }
+  const scenario::Scenario recorded = builder.Finish(std::chrono::hours(2));
+  ASSERT_TRUE(builder.stopped_at().has_value());
+  EXPECT_EQ(recorded.Length(), *builder.stopped_at());
+  const std::string text = scenario::WriteScenario(recorded);
+  EXPECT_LE(text.size(), scenario::kMaxScenarioBytes);
+  const scenario::Scenario back = scenario::ParseScenario(text);
+  EXPECT_EQ(back.Length(), recorded.Length());
+  EXPECT_GT(back.steps.size(), scenario::kMaxSteps / 2);
 }
 
 // --- The sanitizer on its own: the shape of every track kept, nothing of its data.

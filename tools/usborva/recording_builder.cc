@@ -15,7 +15,12 @@ using Bytes = std::vector<uint8_t>;
 // Room kept below the file limit for the description and the header.
 constexpr size_t kTextMargin = 64 * 1024;
 // The text a line takes at most: a report as hex, a note with every byte escaped.
-size_t ReportLineBytes(size_t bytes) { return 16 + 2 * bytes; }
+// A report line leaves its trailing zero bytes out.
+size_t ReportLineBytes(std::span<const uint8_t> report) {
+  size_t end = report.size();
+  while (end > 1 && report[end - 1] == 0) --end;
+  return 16 + 2 * end;
+}
 size_t NoteLineBytes(size_t bytes) { return 16 + 4 * bytes; }
 
 // The bytes up to the last non-zero one (the ID at least): what the simulated terminal
@@ -145,7 +150,7 @@ void RecordingBuilder::Report(Ms now, std::span<const uint8_t> bytes, bool at_on
   sim::Report report = Prepared(bytes);
   const uint64_t stand_ins = dropped > dropped_seen_ ? dropped - dropped_seen_ : 0;
   dropped_seen_ = std::max(dropped_seen_, dropped);
-  if (!Room(report.size() * (1 + stand_ins))) return;
+  if (!Room(report.size() * (1 + stand_ins), ReportLineBytes(report) + 32 * stand_ins)) return;
   if (!at_once) {
     // It went into a read that waited, so nothing was queued: a burst starts with it.
     CloseBurst(false);
@@ -234,24 +239,20 @@ scenario::Scenario RecordingBuilder::Finish(Ms end) {
 
 // --- The timeline's pieces.
 
-bool RecordingBuilder::Room(size_t report_bytes) {
+bool RecordingBuilder::Room(size_t report_bytes, size_t text_bytes) {
   if (stopped_at_) return false;
   // Every event may need a wait before it.
-  const bool room =
-      events_.size() + 2 < scenario::kMaxSteps / 2 - 16 &&
-      report_bytes_ + report_bytes <= scenario::kMaxReportBytes &&
-      text_bytes_ + ReportLineBytes(report_bytes) <= scenario::kMaxScenarioBytes - kTextMargin &&
-      last_at_ < scenario::kMaxLength;
+  const bool room = events_.size() + 2 < scenario::kMaxSteps / 2 - 16 &&
+                    report_bytes_ + report_bytes <= scenario::kMaxReportBytes &&
+                    text_bytes_ + text_bytes <= scenario::kMaxScenarioBytes - kTextMargin &&
+                    last_at_ < scenario::kMaxLength;
   if (!room) stopped_at_ = last_at_;
   return room;
 }
 
 size_t RecordingBuilder::AddEvent(Ms at, scenario::Step step, std::string comment) {
   const size_t text = step.kind == scenario::StepKind::kNote ? NoteLineBytes(step.text.size()) : 32;
-  if (!Room(0) || text_bytes_ + text > scenario::kMaxScenarioBytes - kTextMargin) {
-    if (!stopped_at_) stopped_at_ = last_at_;
-    return events_.size();
-  }
+  if (!Room(0, text)) return events_.size();
   text_bytes_ += text;
   last_at_ = at;
   events_.push_back(Event{at, std::move(step), std::move(comment)});
@@ -261,7 +262,7 @@ size_t RecordingBuilder::AddEvent(Ms at, scenario::Step step, std::string commen
 size_t RecordingBuilder::AddReports(Ms at, std::vector<sim::Report> reports, std::string comment) {
   for (const sim::Report& report : reports) {
     report_bytes_ += report.size();
-    text_bytes_ += ReportLineBytes(report.size());
+    text_bytes_ += ReportLineBytes(report);
   }
   scenario::Step step;
   step.kind = scenario::StepKind::kReports;
@@ -314,7 +315,7 @@ void RecordingBuilder::CloseBurst(bool discarded) {
     const size_t missing = options_.queue_depth - burst_->queued;
     reports.insert(reports.end(), missing, sim::Report(InputLength(), 0));
     report_bytes_ += missing * InputLength();
-    text_bytes_ += missing * ReportLineBytes(InputLength());
+    text_bytes_ += missing * ReportLineBytes(reports.back());
   }
   burst_.reset();
 }

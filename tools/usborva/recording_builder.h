@@ -103,7 +103,9 @@ class RecordingBuilder {
   };
 
   Ms Place(Ms at) const { return std::max(at, last_at_); }
-  bool Room(size_t report_bytes);
+  // Whether the recording may grow by so many report bytes and so much text; else it
+  // stops here for good.
+  bool Room(size_t report_bytes, size_t text_bytes);
   size_t AddEvent(Ms at, scenario::Step step, std::string comment = {});
   size_t AddReports(Ms at, std::vector<sim::Report> reports, std::string comment = {});
   void AddFault(Ms at, sim::Fault fault, bool on);
