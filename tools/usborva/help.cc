@@ -47,7 +47,8 @@ done, an unplug with automatic reconnection, and the close. Takes about four sec
 
 constexpr std::string_view kMonitor =
     R"(usage: usborva monitor [--simulate [SCENARIO]] [--duration S] [--json] [--reveal]
-                       [--virtual-time] [--wait] [--device PATH] [--serial S]
+                       [--virtual-time] [--wait] [--record FILE] [--device PATH]
+                       [--serial S]
 
 Opens the port on the first supported terminal (or on the simulated one), prints its
 identity, then every event with its arguments and time until Ctrl-C, the duration, or the
@@ -63,6 +64,12 @@ end of the scenario. The port is closed cleanly on Ctrl-C and SIGTERM.
   --wait                 when no terminal is there, set PortOpen again every half second
                          until one is plugged in (says so on a terminal); with --simulate,
                          until the scenario has played its last step
+  --record FILE          write what the terminal did to FILE as a scenario (its identity
+                         and every report with its time), which --simulate FILE plays
+                         back: written when the run ends (Ctrl-C too), privately (mode
+                         0600), replacing FILE whole. Card data is replaced by test data
+                         of the same shape and PIN blocks by zeros; with --reveal it is
+                         kept as read. Not to standard output: give a file name
   --device PATH          take the terminal at PATH (as `usborva list` shows it)
   --serial S             take the terminal whose USB serial number is S
   -i, --interactive      with --simulate: drive the terminal from the keyboard as well

@@ -173,7 +173,13 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   options.virtual_time = config.virtual_time;
   options.events = &reporter;
   options.choice = config.choice;
+  std::unique_ptr<SessionRecorder> recorder;
+  if (config.record) {
+    recorder = std::make_unique<SessionRecorder>(*config.record);
+    options.interpose = recorder->Interposer();
+  }
   Session session(std::move(options));
+  if (recorder) recorder->Attach(session);
   reporter.Attach(session.control(), [&session] { return session.Elapsed(); });
 
   std::optional<milliseconds> duration;
@@ -198,14 +204,19 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
     reporter.ConnectionChanged(notice);
   });
   if (scenario::Player* player = session.player()) {
-    player->set_note_handler([&](const std::string& text) { reporter.Note(text); });
+    player->set_note_handler([&](const std::string& text) {
+      reporter.Note(text);
+      if (recorder) recorder->Note(text);
+    });
     WatchExpectations(*player, reporter, config.report.json, err);
   }
 
   SignalGuard signals;
   if (!session.Open() && !(config.wait && WaitForTerminal(session, config.choice, duration, err))) {
+    if (recorder) recorder->NothingRecorded(err);
     return ReportOpenFailure(open_failure, config, err);
   }
+  if (recorder) recorder->Start();
   if (!config.preface.empty() && !config.report.json) out << config.preface;
   reporter.Opened(session.simulated() && config.report.json ? "simulated" : TerminalName(session));
   std::unique_ptr<Timer> status_timer;
@@ -222,15 +233,20 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   const std::string reason = watch.Reason();
   // A run cut short fails the expectation it was waiting at: it was not met.
   if (session.player() != nullptr) session.player()->EndRun();
+  // A scenario's own end came the settling time before the monitor saw it.
+  const milliseconds ended =
+      session.Elapsed() - (reason == "end of scenario" ? kSettleTime : milliseconds(0));
   status_timer.reset();
   session.Close();
   reporter.Closed(reason, session.tap().reports());
+  const bool recorded = !recorder || recorder->Write(ended, TerminalName(session), err);
   if (watch.permission_denied()) {
     err << "usborva: the terminal at " << Printable(unreadable_path)
         << " cannot be read: permission denied.\n"
         << UdevFix(InstalledUdevRule());
     return kExitDeviceError;
   }
+  if (!recorded) return kExitDeviceError;
   if (session.player() != nullptr && session.player()->Failed()) {
     const size_t failed = session.player()->failures().size();
     err << "usborva monitor: " << failed << (failed == 1 ? " expectation" : " expectations")
@@ -249,6 +265,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
                                           {"virtual-time", OptionKind::kFlag},
                                           {"wait", OptionKind::kFlag},
                                           {"interactive", OptionKind::kFlag, 'i'},
+                                          {"record", OptionKind::kValue},
                                           kDeviceOption,
                                           kSerialOption};
   const Args args = ParseArgs(raw, kSpecs);
@@ -273,7 +290,14 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   }
   config.report.json = args.Has("json");
   config.report.reveal = args.Has("reveal");
+  if (auto record = args.Value("record")) {
+    config.record = CheckRecordPath(*record, config.report.reveal);
+  }
   if (config.report.reveal) WarnReveal(out, err);
+  if (config.record && config.report.reveal) {
+    err << "warning: --reveal: the recording " << Printable(config.record->path)
+        << " keeps the card data and PIN blocks as read; keep it private\n";
+  }
   config.choice = ChoiceFromArgs(args);
   config.wait = args.Has("wait");
   config.list_command = ListCommandFor(args);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "reporter.h"
+#include "session_recorder.h"
 #include "usborva/discovery.h"
 #include "usborva/scenario.h"
 
@@ -41,6 +42,8 @@ struct MonitorConfig {
   std::string list_command = "usborva list";
   // Joins the run (not owned); none: a scenario ends at its last step.
   RunDriver* driver = nullptr;
+  // --record: where the session's recording goes; none: not recorded.
+  std::optional<RecordRequest> record;
 };
 
 // Opens the port, reports until the end (signal, duration, end of scenario), closes it.

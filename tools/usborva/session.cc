@@ -16,10 +16,10 @@ Session::Session(SessionOptions options) {
     machine_ = std::make_unique<scenario::ScenarioMachine>(
         std::move(*options.scenario),
         [this](std::function<void()> tick) { return loop_->CreateTimer(std::move(tick)); });
-    tap_ = std::make_unique<HidTap>(machine_->system());
-  } else {
-    tap_ = std::make_unique<HidTap>(ThreadHidSystem());
   }
+  HidSystem& stack = machine_ ? static_cast<HidSystem&>(machine_->system()) : ThreadHidSystem();
+  if (options.interpose) interposed_ = options.interpose(stack);
+  tap_ = std::make_unique<HidTap>(interposed_ ? *interposed_ : stack);
   installed_ = std::make_unique<ScopedHidSystem>(*tap_);
   HostOptions host_options;
   host_options.events = options.events;

@@ -3,6 +3,7 @@
 #define USBORVA_TOOLS_SESSION_H_
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ struct SessionOptions {
   EventSink* events = nullptr;
   // Which terminal the control takes when several are supported.
   TerminalChoice choice;
+  // A layer put between the tap and the HID stack (the recorder), made on the stack; the
+  // session keeps it. Empty: none.
+  std::function<std::unique_ptr<HidSystem>(HidSystem& stack)> interpose;
 };
 
 // One control in a standalone host, on the simulated terminal or the native backend, with a
@@ -66,6 +70,7 @@ class Session {
   std::unique_ptr<EventLoop> loop_;
   // The simulated machine, installed on the thread under the tap.
   std::unique_ptr<scenario::ScenarioMachine> machine_;
+  std::unique_ptr<HidSystem> interposed_;
   std::unique_ptr<HidTap> tap_;
   std::unique_ptr<ScopedHidSystem> installed_;
   std::unique_ptr<Host> host_;

@@ -28,6 +28,11 @@ void MakeDirectories(const std::string& path);
 // On failure the temporary file is removed and the old file is untouched.
 void WriteFileAtomically(const std::string& path, std::string_view contents);
 
+// Why this process cannot create a file in folder (the system's reason, "Permission
+// denied", "No such file or directory", "Not a directory"), or nullopt when it can: the
+// check a command makes before a long run whose result WriteFileAtomically saves there.
+std::optional<std::string> WhyNoNewFileIn(const std::string& folder);
+
 // How long FileLock waits for a lock another process holds before giving up.
 inline constexpr std::chrono::milliseconds kLockTimeout{5000};
 
