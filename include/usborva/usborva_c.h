@@ -263,6 +263,12 @@ USBORVA_C_EXPORT int32_t usborva_host_use_scenario_text(usborva_host* host, cons
  * plays, and 1 when the host has no scenario. */
 USBORVA_C_EXPORT int32_t usborva_host_scenario_finished(usborva_host* host, int* finished);
 
+/** *out receives the scenario's failed expectations so far, one per line in the order they
+ * failed ("file:line: expected set-feature 0A 01 within 2s; the host sent none"); "" when
+ * none failed or the host has no scenario. The events the host's controls raise count
+ * towards `expect event`. Free it with usborva_free. */
+USBORVA_C_EXPORT int32_t usborva_host_scenario_failures(usborva_host* host, char** out);
+
 /** *out receives the description of the last failed call on the host or on one of its
  * controls (the control's own description where it gives one, else the standard text;
  * "" when nothing failed yet). Free it with usborva_free. A successful call leaves it as

@@ -90,3 +90,19 @@ def test_errors_carry_number_and_standard_text(host):
         host.run_for(1)
     control.off("DeviceStatusChanged", broken)
     host.run_for(1)  # the loop goes on once the handler is gone
+
+
+EXPECTATIONS = """wait 10ms
+device-status 1 0 0
+expect event DeviceStatusChanged 1 ?? ?? within 200ms
+expect set-feature 0A 01 within 300ms
+"""
+
+
+def test_rehearsal_reports_the_scenarios_failed_expectations():
+    # The event the host received meets its expectation; the command it never sent does not.
+    session = rehearse(EXPECTATIONS)
+    assert not session.passed
+    assert len(session.failures) == 1
+    assert "<rehearsal>:4: expected set-feature 0A 01 within 300ms" in session.failures[0]
+    assert rehearse(SWIPE).passed

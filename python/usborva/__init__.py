@@ -263,6 +263,14 @@ class Host:
         self._call(_lib.usborva_host_scenario_finished, _c.byref(out))
         return bool(out.value)
 
+    @property
+    def scenario_failures(self) -> List[str]:
+        """The scenario's failed expectations so far, in order ("file:line: expected
+        ..."); empty when none failed or there is no scenario."""
+        out = _c.c_void_p()
+        self._call(_lib.usborva_host_scenario_failures, _c.byref(out))
+        return [line for line in (_take_text(out) or "").split("\n") if line]
+
     def run_for(self, seconds: float) -> None:
         """Runs the loop for seconds (virtual ones on a virtual-time host): timers, reads,
         events, the scenario's steps. An exception of an event handler stops the run and

@@ -32,6 +32,7 @@ _SIGNATURES = {
     "usborva_host_use_scenario_file": (HOST, _c.c_char_p),
     "usborva_host_use_scenario_text": (HOST, _c.c_char_p, _c.c_char_p),
     "usborva_host_scenario_finished": (HOST, _P(_c.c_int)),
+    "usborva_host_scenario_failures": (HOST, _TEXT_OUT),
     "usborva_last_error_description": (HOST, _TEXT_OUT),
     "usborva_host_run_for": (HOST, _c.c_int64),
     "usborva_host_run_until": (HOST, CONDITION, _c.c_void_p, _c.c_int64, _P(_c.c_int)),

@@ -40,6 +40,13 @@ class Rehearsal:
     events: List[usborva.Event] = field(default_factory=list)
     properties: Dict[str, Any] = field(default_factory=dict)
     messages: List[str] = field(default_factory=list)
+    #: The scenario's failed expectations ("file:line: expected ..."); empty: it passed.
+    failures: List[str] = field(default_factory=list)
+
+    @property
+    def passed(self) -> bool:
+        """Whether every expectation of the scenario was met."""
+        return not self.failures
 
     @property
     def names(self) -> List[str]:
@@ -97,6 +104,7 @@ def _play(host: usborva.Host, scenario: Scenario, reveal: bool, limit: float,
         host.run_until(lambda: host.scenario_finished, limit)
         _settle(host, session)
     session.properties = {name: getattr(control, name) for name in FINAL_PROPERTIES}
+    session.failures = host.scenario_failures
     return session
 
 

@@ -40,6 +40,10 @@ static_assert(USBORVA_EVENT_CARD_DATA_CHANGED == static_cast<int>(EventId::kCard
 
 // The PIN block is sensitive: its UTF-8 copy lives only for the handler's call.
 void EventRelay::Forward(const RaisedEvent& event) {
+  // The host's scenario judges what its controls received (`expect event`).
+  if (control_->host != nullptr && control_->host->scenario) {
+    control_->host->scenario->player().EventRaised(event);
+  }
   if (handler_ == nullptr) return;
   std::string ksn = event.KSN != nullptr ? StringToUtf8(*event.KSN) : std::string();
   std::string epb = event.EPB != nullptr ? StringToUtf8(*event.EPB) : std::string();

@@ -117,6 +117,19 @@ int32_t usborva_host_use_scenario_text(usborva_host* host, const char* text,
   });
 }
 
+int32_t usborva_host_scenario_failures(usborva_host* host, char** out) {
+  return CallHost(host, [&] {
+    Require(out);
+    std::string lines;
+    if (host->scenario) {
+      for (const auto& failure : host->scenario->player().failures()) {
+        lines += failure.message + "\n";
+      }
+    }
+    *out = usborva::c_api::TextOut(lines);
+  });
+}
+
 int32_t usborva_host_scenario_finished(usborva_host* host, int* finished) {
   return CallHost(host, [&] {
     Require(finished);

@@ -59,6 +59,7 @@ void Host::JoinEnvironmentScenario() {
   scenario_ = host::ScenarioShare::Join(
       [this](std::function<void()> on_tick) { return loop_.CreateTimer(std::move(on_tick)); });
   if (scenario_ == nullptr) return;
+  events_->set_observer(scenario_.get());
   diagnostics::Note(DiagnosticTopic::kSystem, [this] { return scenario_->notice(); });
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "host/scenario_switch.h"
 #include "usborva/hid_system.h"
 #include "usborva/scenario_machine.h"
@@ -96,6 +97,11 @@ std::unique_ptr<ScenarioShare> ScenarioShare::Join(TimerFactory make_timer) {
       std::move(parsed), [machine](std::function<void()> on_tick) -> std::unique_ptr<Timer> {
         return std::make_unique<RelayTimer>(*machine, std::move(on_tick));
       });
+  // No one runs the host as a test here: a failed expectation is said on the debug channel.
+  owned->machine->player().set_failure_handler([](const scenario::ExpectationFailure& failure) {
+    diagnostics::Note(DiagnosticTopic::kSystem,
+                      [&failure] { return "expectation failed: " + failure.message; });
+  });
   // The share exists before the machine is the thread's: a registered machine always has a
   // share that takes it down, and a failure before then leaves nothing installed.
   std::unique_ptr<ScenarioShare> share(new ScenarioShare(*owned, std::move(make_timer)));
@@ -133,5 +139,9 @@ void ScenarioShare::PortOpenChanged() {
 }
 
 const std::string& ScenarioShare::notice() const { return machine_.notice; }
+
+void ScenarioShare::Forward(const RaisedEvent& event) {
+  machine_.machine->player().EventRaised(event);
+}
 
 }  // namespace usborva::host

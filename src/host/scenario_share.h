@@ -9,6 +9,7 @@
 #include <string>
 
 #include "usborva/container.h"
+#include "usborva/forwarding_event_sink.h"
 #include "usborva/scenario.h"
 
 namespace usborva::host {
@@ -17,7 +18,7 @@ namespace usborva::host {
 // scenario, makes the machine and installs it as the thread's HID system; the last one
 // takes it down. The timeline starts once a control of the thread has tried to open its
 // port, and its timers tick on the loop of the oldest host still there.
-class ScenarioShare {
+class ScenarioShare final : public ForwardingEventSink {
  public:
   using TimerFactory = scenario::TimedPlayer::TimerFactory;
 
@@ -26,7 +27,7 @@ class ScenarioShare {
   // thread already runs on a HID system someone installed: an explicit choice stands.
   // Throws scenario::ScenarioError when the file cannot be read.
   static std::unique_ptr<ScenarioShare> Join(TimerFactory make_timer);
-  ~ScenarioShare();
+  ~ScenarioShare() override;
   ScenarioShare(const ScenarioShare&) = delete;
   ScenarioShare& operator=(const ScenarioShare&) = delete;
 
@@ -38,6 +39,9 @@ class ScenarioShare {
   const std::string& notice() const;
 
  private:
+  // The host's events reach the scenario's `expect event` lines.
+  void Forward(const RaisedEvent& event) override;
+
   struct Machine;
   class RelayTimer;
   ScenarioShare(Machine& machine, TimerFactory make_timer);

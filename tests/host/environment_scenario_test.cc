@@ -115,6 +115,33 @@ TEST(EnvironmentScenarioTest, AnUnchangedHostMeetsTheScenariosTerminalAndIsToldS
   EXPECT_EQ(InstalledHidSystem(), nullptr);  // the last host took the machine down
 }
 
+// The scenario judges the unchanged host too: the events it received meet `expect event`,
+// and what it failed to do is said on the debug channel, once, naming the line.
+TEST(EnvironmentScenarioTest, ExpectationsJudgeTheHostAndFailuresReachTheDebugChannel) {
+  transport::ScopedDeviceRecord record;
+  EnvironmentScenario env(
+      "wait 100ms\ndevice-status 1 0 0\n"
+      "expect event DeviceStatusChanged 1 ?? ?? within 500ms\n"
+      "expect set-feature 0A 01 within 300ms\n");
+  ManualLoopClock clock;
+  EventLoop loop(clock);
+  std::vector<std::string> failures;
+  HostOptions options;
+  options.on_diagnostic = [&](DiagnosticTopic, std::string_view text) {
+    if (text.starts_with("expectation failed: ")) failures.emplace_back(text);
+  };
+  Host host(loop, options);
+  USBORVA control(host);
+  control.InitProperties();
+  control.put_PortOpen(true);
+  loop.RunFor(milliseconds(2000));
+  control.Terminate();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("env.scn:4: expected set-feature 0A 01 within 300ms"),
+            std::string::npos)
+      << failures[0];
+}
+
 // A scenario that starts unplugged plays its plug although the first open fails; a close
 // of a port never opened does not start it.
 TEST(EnvironmentScenarioTest, TheFirstOpenAttemptStartsTheScenarioEvenWhenItFails) {
