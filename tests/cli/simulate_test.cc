@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "tool_runner.h"
@@ -38,6 +39,31 @@ void ExpectGolden(const std::string& name, const std::string& out) {
   }
   EXPECT_EQ(out, ReadFile(file)) << "compare with " << file
                                  << " (USBORVA_UPDATE_GOLDEN=1 rewrites it)";
+}
+
+// Only the event lines: the keyboard run adds a note per key, the replay has none.
+std::string EventLines(const std::string& jsonl) {
+  std::string events;
+  std::istringstream lines(jsonl);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"type\":\"event\"") != std::string::npos) events += line + "\n";
+  }
+  return events;
+}
+
+// A session rehearsed by hand, recorded, replays as the same events: a host's test can
+// keep what a person once did at the keyboard.
+TEST(SimulateTest, AKeyboardSessionRecordedReplaysAsTheSameEvents) {
+  const std::filesystem::path recording = std::filesystem::temp_directory_path() /
+                                          ("usborva_keys_" + std::to_string(getpid()) + ".scn");
+  const RunResult keyed = Simulate(kSessionKeys, {"--json", "--reveal", "--record", recording});
+  ASSERT_EQ(keyed.status, 0) << keyed.err;
+  const RunResult replay = RunTool(
+      {"monitor", "--simulate", recording.string(), "--virtual-time", "--json", "--reveal"});
+  std::filesystem::remove(recording);
+  ASSERT_EQ(replay.status, 0) << replay.err;
+  EXPECT_NE(EventLines(keyed.out).find("PINResponse"), std::string::npos);
+  EXPECT_EQ(EventLines(replay.out), EventLines(keyed.out));
 }
 
 TEST(SimulateTest, KeysFromAFileInVirtualTimeGiveTheSameSessionEveryTime) {

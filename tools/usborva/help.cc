@@ -84,6 +84,7 @@ with --json, a line of type "expectation-failed"), and the run exits with status
 
 constexpr std::string_view kSimulateUsage =
     R"(usage: usborva simulate [SCENARIO] [--json] [--reveal] [--virtual-time] [--duration S]
+                        [--record FILE]
 
 Opens the port on the simulated terminal, prints its identity and every event as monitor
 does, and lets you drive the terminal from the keyboard: swipe a test card, enter a PIN,
@@ -109,6 +110,9 @@ are masked and PIN blocks hidden unless --reveal.
   --virtual-time  with keys from a pipe or a file: half a second of virtual time per key,
                   no waiting, the same output on every run
   --duration S    stop after S seconds
+  --record FILE   write the session to FILE as a scenario that monitor --simulate FILE
+                  plays back (as monitor --record: private, card data replaced by test
+                  data unless --reveal): rehearse by hand once, replay it in every test
 )";
 
 constexpr std::string_view kList =

@@ -256,6 +256,22 @@ int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err
   return kExitOk;
 }
 
+void ReadRunOptions(const Args& args, MonitorConfig& config, std::ostream& out, std::ostream& err) {
+  if (auto duration = args.Value("duration")) {
+    config.duration_seconds = ParseSeconds(*duration, "--duration");
+  }
+  config.report.json = args.Has("json");
+  config.report.reveal = args.Has("reveal");
+  if (auto record = args.Value("record")) {
+    config.record = CheckRecordPath(*record, config.report.reveal);
+  }
+  if (config.report.reveal) WarnReveal(out, err);
+  if (config.record && config.report.reveal) {
+    err << "warning: --reveal: the recording " << Printable(config.record->path)
+        << " keeps the card data and PIN blocks as read; keep it private\n";
+  }
+}
+
 int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
                                           {"simulate", OptionKind::kOptionalValue},
@@ -285,19 +301,7 @@ int RunMonitor(CommandArgs raw, std::ostream& out, std::ostream& err) {
   if (interactive) CheckKeyboardRun(args.Value("simulate"), args.Has("virtual-time"));
   if (args.Has("simulate")) config.scenario = LoadSimulation(args.Value("simulate"));
   config.virtual_time = args.Has("virtual-time");
-  if (auto duration = args.Value("duration")) {
-    config.duration_seconds = ParseSeconds(*duration, "--duration");
-  }
-  config.report.json = args.Has("json");
-  config.report.reveal = args.Has("reveal");
-  if (auto record = args.Value("record")) {
-    config.record = CheckRecordPath(*record, config.report.reveal);
-  }
-  if (config.report.reveal) WarnReveal(out, err);
-  if (config.record && config.report.reveal) {
-    err << "warning: --reveal: the recording " << Printable(config.record->path)
-        << " keeps the card data and PIN blocks as read; keep it private\n";
-  }
+  ReadRunOptions(args, config, out, err);
   config.choice = ChoiceFromArgs(args);
   config.wait = args.Has("wait");
   config.list_command = ListCommandFor(args);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "args.h"
 #include "reporter.h"
 #include "session_recorder.h"
 #include "usborva/discovery.h"
@@ -45,6 +46,10 @@ struct MonitorConfig {
   // --record: where the session's recording goes; none: not recorded.
   std::optional<RecordRequest> record;
 };
+
+// The options monitor and simulate share: --duration, --json, --reveal and --record (with
+// the warnings a revealed run gives). Throws UsageError.
+void ReadRunOptions(const Args& args, MonitorConfig& config, std::ostream& out, std::ostream& err);
 
 // Opens the port, reports until the end (signal, duration, end of scenario), closes it.
 int RunMonitorSession(MonitorConfig config, std::ostream& out, std::ostream& err);

@@ -151,11 +151,10 @@ int RunKeyboardSession(MonitorConfig config, std::ostream& out, std::ostream& er
 }
 
 int RunSimulate(CommandArgs raw, std::ostream& out, std::ostream& err) {
-  static constexpr OptionSpec kSpecs[] = {{"help", OptionKind::kFlag},
-                                          {"json", OptionKind::kFlag},
-                                          {"reveal", OptionKind::kFlag},
-                                          {"virtual-time", OptionKind::kFlag},
-                                          {"duration", OptionKind::kValue}};
+  static constexpr OptionSpec kSpecs[] = {
+      {"help", OptionKind::kFlag},      {"json", OptionKind::kFlag},
+      {"reveal", OptionKind::kFlag},    {"virtual-time", OptionKind::kFlag},
+      {"duration", OptionKind::kValue}, {"record", OptionKind::kValue}};
   const Args args = ParseArgs(raw, kSpecs);
   if (HelpAsked(args, "simulate", out)) return kExitOk;
   ExpectPositionals(args, 0, 1, "usborva simulate [SCENARIO] [OPTIONS]");
@@ -165,12 +164,7 @@ int RunSimulate(CommandArgs raw, std::ostream& out, std::ostream& err) {
   MonitorConfig config;
   config.scenario = path ? LoadSimulation(path) : scenario::ParseScenario("", kDefaultTerminal);
   config.virtual_time = args.Has("virtual-time");
-  if (auto duration = args.Value("duration")) {
-    config.duration_seconds = ParseSeconds(*duration, "--duration");
-  }
-  config.report.json = args.Has("json");
-  config.report.reveal = args.Has("reveal");
-  if (config.report.reveal) WarnReveal(out, err);
+  ReadRunOptions(args, config, out, err);
   return RunKeyboardSession(std::move(config), out, err);
 }
 
