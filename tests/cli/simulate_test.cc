@@ -54,13 +54,12 @@ std::string EventLines(const std::string& jsonl) {
 // A session rehearsed by hand, recorded, replays as the same events: a host's test can
 // keep what a person once did at the keyboard.
 TEST(SimulateTest, AKeyboardSessionRecordedReplaysAsTheSameEvents) {
-  const std::filesystem::path recording = std::filesystem::temp_directory_path() /
-                                          ("usborva_keys_" + std::to_string(getpid()) + ".scn");
+  TempDir dir;
+  const std::filesystem::path recording = dir.path() / "keys.scn";
   const RunResult keyed = Simulate(kSessionKeys, {"--json", "--reveal", "--record", recording});
   ASSERT_EQ(keyed.status, 0) << keyed.err;
   const RunResult replay = RunTool(
       {"monitor", "--simulate", recording.string(), "--virtual-time", "--json", "--reveal"});
-  std::filesystem::remove(recording);
   ASSERT_EQ(replay.status, 0) << replay.err;
   EXPECT_NE(EventLines(keyed.out).find("PINResponse"), std::string::npos);
   EXPECT_EQ(EventLines(replay.out), EventLines(keyed.out));
