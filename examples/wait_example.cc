@@ -17,9 +17,6 @@
 #include "usborva/scenario.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
-#ifdef __linux__
-#include "usborva/hidraw_hid_system.h"
-#endif
 
 // What the transport sees, one line per HID interface, and which one the control takes.
 void ShowWhy(const usborva::TerminalChoice& choice) {
