@@ -18,6 +18,7 @@
 #include "usborva/scenario.h"
 #include "usborva/scenario_writer.h"
 #include "usborva/test_cards.h"
+#include "usborva_test/scenario_behaviour.h"
 
 namespace usborva::cli_test {
 namespace {
@@ -43,17 +44,7 @@ std::vector<std::string> Monitor(const std::string& scenario, std::vector<std::s
   return args;
 }
 
-std::vector<fs::path> PlayableCandidates() {
-  std::vector<fs::path> files;
-  for (const char* folder : {"examples", "fuzz/corpus/scenario"}) {
-    for (const auto& entry : fs::directory_iterator(fs::path(USBORVA_SOURCE_DIR) / folder)) {
-      if (!entry.is_regular_file()) continue;
-      if (std::string_view(folder) == "examples" && entry.path().extension() != ".scn") continue;
-      files.push_back(entry.path());
-    }
-  }
-  return files;
-}
+std::vector<fs::path> PlayableCandidates() { return test::ScenarioFiles(USBORVA_SOURCE_DIR); }
 
 // Recording a session and playing the recording gives the same event stream, line for line
 // and millisecond for millisecond (the JSON lines name no file: "terminal" is "simulated").

@@ -18,6 +18,7 @@
 #include "usborva/scenario.h"
 #include "usborva/simulated_hid_system.h"
 #include "usborva/usborva.h"
+#include "usborva_test/environment_variable.h"
 
 namespace usborva {
 namespace {
@@ -25,23 +26,10 @@ namespace {
 using std::chrono::milliseconds;
 
 // Sets the variable for the test and puts back what was there.
-class ScenarioVariable {
+class ScenarioVariable : public test::EnvironmentVariable {
  public:
-  explicit ScenarioVariable(const std::string& value) {
-    if (const char* old = std::getenv(kName)) saved_ = old;
-    setenv(kName, value.c_str(), 1);
-  }
-  ~ScenarioVariable() {
-    if (saved_) {
-      setenv(kName, saved_->c_str(), 1);
-    } else {
-      unsetenv(kName);
-    }
-  }
-
- private:
-  static constexpr char kName[] = "USBORVA_SCENARIO";
-  std::optional<std::string> saved_;
+  explicit ScenarioVariable(const std::string& value)
+      : EnvironmentVariable("USBORVA_SCENARIO", value) {}
 };
 
 // A scenario file in a scratch folder, named by the variable for the test's life.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "usborva/hid_system.h"
+#include "usborva_test/environment_variable.h"
 
 namespace usborva {
 namespace {
@@ -30,25 +31,7 @@ HidSystem* InstalledHidSystem() {
   return installed;
 }
 
-// Sets an environment variable for the test and puts back what was there.
-class Variable {
- public:
-  Variable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~Variable() {
-    if (saved_) {
-      setenv(name_, saved_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
+using Variable = test::EnvironmentVariable;
 
 TEST(RehearseTest, ASwipeComesBackInOrderWithItsVirtualTimes) {
   std::string ksn_in_handler;

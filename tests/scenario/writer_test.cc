@@ -34,17 +34,7 @@ void ExpectRoundTrip(const Scenario& original, const std::string& name) {
   EXPECT_EQ(WriteScenario(back), text) << name;
 }
 
-std::vector<fs::path> ScenarioFiles() {
-  std::vector<fs::path> files;
-  for (const char* folder : {"examples", "fuzz/corpus/scenario"}) {
-    for (const auto& entry : fs::directory_iterator(fs::path(USBORVA_SOURCE_DIR) / folder)) {
-      if (!entry.is_regular_file()) continue;
-      if (std::string_view(folder) == "examples" && entry.path().extension() != ".scn") continue;
-      files.push_back(entry.path());
-    }
-  }
-  return files;
-}
+std::vector<fs::path> ScenarioFiles() { return test::ScenarioFiles(USBORVA_SOURCE_DIR); }
 
 TEST(ScenarioWriterTest, EveryExampleAndCorpusScenarioReadsBackAlike) {
   size_t covered = 0;

@@ -7,8 +7,10 @@
 #define USBORVA_TEST_SCENARIO_BEHAVIOUR_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -125,6 +127,20 @@ inline std::optional<std::string> TerminalDifference(const scenario::Scenario& a
     if (!same) return what;
   }
   return std::nullopt;
+}
+
+// Every scenario the tests try round trips on: the examples and the scenario fuzz corpus
+// (files that do not parse among them), below the source folder.
+inline std::vector<std::filesystem::path> ScenarioFiles(const std::filesystem::path& source) {
+  std::vector<std::filesystem::path> files;
+  for (const char* folder : {"examples", "fuzz/corpus/scenario"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(source / folder)) {
+      if (!entry.is_regular_file()) continue;
+      if (std::string_view(folder) == "examples" && entry.path().extension() != ".scn") continue;
+      files.push_back(entry.path());
+    }
+  }
+  return files;
 }
 
 }  // namespace usborva::test
