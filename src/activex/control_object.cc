@@ -281,23 +281,27 @@ VARIANTARG BstrRef(BSTR& value) {
 }  // namespace
 
 void ControlObject::CardDataChanged() {
+  if (scenario_) scenario_->CardDataChanged();
   DISPPARAMS params{nullptr, nullptr, 0, 0};
   Fire(static_cast<DISPID>(EventId::kCardDataChanged), params);
 }
 
 void ControlObject::CardDataError() {
+  if (scenario_) scenario_->CardDataError();
   DISPPARAMS params{nullptr, nullptr, 0, 0};
   Fire(static_cast<DISPID>(EventId::kCardDataError), params);
 }
 
 void ControlObject::DeviceStatusChanged(uint8_t& DeviceState, uint8_t& SessionStatus,
                                         uint8_t& DeviceStatus) {
+  if (scenario_) scenario_->DeviceStatusChanged(DeviceState, SessionStatus, DeviceStatus);
   VARIANTARG args[] = {ByteRef(DeviceStatus), ByteRef(SessionStatus), ByteRef(DeviceState)};
   DISPPARAMS params{args, nullptr, 3, 0};
   Fire(static_cast<DISPID>(EventId::kDeviceStatusChanged), params);
 }
 
 void ControlObject::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, uint8_t& CardType) {
+  if (scenario_) scenario_->CardStatusChanged(OpStatus, CardStatus, CardType);
   VARIANTARG args[] = {ByteRef(CardType), ByteRef(CardStatus), ByteRef(OpStatus)};
   DISPPARAMS params{args, nullptr, 3, 0};
   Fire(static_cast<DISPID>(EventId::kCardStatusChanged), params);
@@ -306,6 +310,7 @@ void ControlObject::CardStatusChanged(uint8_t& OpStatus, uint8_t& CardStatus, ui
 // A handler may replace either text; whatever the slots hold afterwards is ours to wipe
 // and free, on every path.
 void ControlObject::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
+  if (scenario_) scenario_->PINResponse(OpStatus, KSN, EPB);
   OwnedBstr ksn(ToBstr(KSN), true);
   OwnedBstr epb(ToBstr(EPB), true);
   VARIANTARG args[] = {BstrRef(epb.slot()), BstrRef(ksn.slot()), ByteRef(OpStatus)};
@@ -314,12 +319,14 @@ void ControlObject::PINResponse(uint8_t& OpStatus, String& KSN, String& EPB) {
 }
 
 void ControlObject::SelectResponse(uint8_t& OpStatus, uint8_t& KeyPressed) {
+  if (scenario_) scenario_->SelectResponse(OpStatus, KeyPressed);
   VARIANTARG args[] = {ByteRef(KeyPressed), ByteRef(OpStatus)};
   DISPPARAMS params{args, nullptr, 2, 0};
   Fire(static_cast<DISPID>(EventId::kSelectResponse), params);
 }
 
 void ControlObject::DisplayDone(uint8_t& DisplayStatus) {
+  if (scenario_) scenario_->DisplayDone(DisplayStatus);
   VARIANTARG args[] = {ByteRef(DisplayStatus)};
   DISPPARAMS params{args, nullptr, 1, 0};
   Fire(static_cast<DISPID>(EventId::kDisplayDone), params);

@@ -26,7 +26,13 @@ struct Machine {
   explicit Machine(scenario::Scenario scenario)
       : machine(std::move(scenario), [](std::function<void()> tick) {
           return std::make_unique<MessageTimer>(std::move(tick));
-        }) {}
+        }) {
+    // No one runs the host as a test here: a developer sees the failure in the debugger.
+    machine.player().set_failure_handler([](const scenario::ExpectationFailure& failure) {
+      const std::string line = "USBORVA: expectation failed: " + failure.message + "\n";
+      OutputDebugStringA(line.c_str());
+    });
+  }
 
   scenario::ScenarioMachine machine;
   int leases = 0;
@@ -59,6 +65,8 @@ class Lease final : public ScenarioLease {
   void PortOpened() override { machine_.machine.Start(); }
 
  private:
+  void Forward(const RaisedEvent& event) override { machine_.machine.player().EventRaised(event); }
+
   Machine& machine_;
 };
 
