@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     splitter.Add(bytes.substr(at, piece));
     // Odd pieces are followed by a pause (nothing more came before the next tick).
     Take(splitter, commands, (at / piece) % 2 == 1, taken);
-    Require(machine->QueuedInputReports(0) <= usborva::sim::kInputQueueDepth);
+    Require(machine->QueuedInputReports(0) <=
+            usborva::sim::InputQueueDepth(machine->Interface(0).queue_policy));
   }
   Take(splitter, commands, true, taken);
   Require(splitter.held() == 0 && taken == bytes);

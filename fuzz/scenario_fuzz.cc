@@ -187,7 +187,9 @@ void Play(scenario::Scenario parsed) {
         control.SetFeatureReport(commands[sent++], out);
       }
       Require(player.RunningRules() <= scenario::kMaxRuleRuns);
-      Require(machine->QueuedInputReports(player.interface_id()) <= usborva::sim::kInputQueueDepth);
+      Require(
+          machine->QueuedInputReports(player.interface_id()) <=
+          usborva::sim::InputQueueDepth(machine->Interface(player.interface_id()).queue_policy));
     }
     player.EndRun();
   }
